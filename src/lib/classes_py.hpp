@@ -1,0 +1,184 @@
+// The Python classes of the module: their ids in registration order, the objects that
+// hold a tree, the table of type objects, and the slot helpers every class unit uses.
+#pragma once
+
+#include <nanobind/nanobind.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "lib/errors_py.hpp"
+#include "model/expression/expression.hpp"
+
+namespace tarvex::py {
+
+namespace nb = nanobind;
+
+// Every class, in registration order.
+enum class ClassId : std::uint8_t {
+  DataType,
+  NumberLit,
+  Placeholder,
+  Range,
+  Element,
+  Subscript,
+  ArrayLength,
+  DummyIndexedVar,
+  BinaryVar,
+  IntegerVar,
+  ContinuousVar,
+  SemiIntegerVar,
+  SemiContinuousVar,
+  AbsOp,
+  CeilOp,
+  FloorOp,
+  Log2Op,
+  Log10Op,
+  LnOp,
+  AddOp,
+  MulOp,
+  ModOp,
+  MinOp,
+  MaxOp,
+  PowOp,
+  SumOp,
+  ProdOp,
+  AndOp,
+  OrOp,
+  XorOp,
+  EqualOp,
+  NotEqualOp,
+  LessThanOp,
+  LessThanEqualOp,
+  GreaterThanOp,
+  GreaterThanEqualOp,
+  Problem,
+  ProblemSense,
+  Constraint,
+  ConstraintSense,
+  CustomPenaltyTerm,
+  Evaluation,
+  Record,
+  SolvingTime,
+  SystemTime,
+  MeasuringTime,
+  SampleSet,
+  Count,
+};
+
+inline constexpr std::size_t kClassCount = static_cast<std::size_t>(ClassId::Count);
+
+// A Python object of an expression class holds one Expression, of a condition class one
+// Condition. The class templates exist only to give each Python class its own C++ type.
+struct ExprHolder {
+  Expression expr;
+};
+struct CondHolder {
+  Condition cond;
+};
+template <ClassId K>
+struct ExprObject : ExprHolder {};
+template <ClassId K>
+struct CondObject : CondHolder {};
+
+// Type objects and in-place constructors, filled as the classes are registered.
+struct ClassInfo {
+  PyTypeObject* type = nullptr;
+  void (*construct_expr)(void* storage, Expression e) = nullptr;
+  void (*construct_cond)(void* storage, Condition c) = nullptr;
+};
+ClassInfo& class_info(ClassId id);
+inline PyTypeObject* type_of(ClassId id) { return class_info(id).type; }
+
+// The class that a node becomes in Python.
+ClassId class_of(const Expression& e);
+ClassId class_of(const Condition& c);
+
+// Whether `o` is an instance of the class (exact type first, then subclasses).
+bool is_instance(PyObject* o, ClassId id);
+
+// The tree held by an object known to be of an expression or condition class.
+inline ExprHolder& expr_holder(PyObject* o) {
+  return *static_cast<ExprHolder*>(nb::inst_ptr<void>(o));
+}
+inline CondHolder& cond_holder(PyObject* o) {
+  return *static_cast<CondHolder*>(nb::inst_ptr<void>(o));
+}
+
+// New Python objects wrapping a node (new reference; nullptr with an exception set). `type`,
+// when given, is the class or a Python subclass of it (constructors called on a subclass).
+PyObject* wrap(ClassId id, Expression e, PyTypeObject* type = nullptr);
+PyObject* wrap(ClassId id, Condition c, PyTypeObject* type = nullptr);
+
+// Builds the slot array of a class: the common ones plus those a unit adds. The array is
+// kept for the life of the process, as the type object refers to parts of it.
+class Slots {
+ public:
+  Slots& add(int slot, void* fn) {
+    slots_.push_back({slot, fn});
+    return *this;
+  }
+  // tp_new raising "No constructor defined".
+  Slots& no_constructor();
+  // tp_new of a constructible class; tp_init then accepts and ignores the arguments.
+  Slots& constructor(newfunc fn);
+  Slots& methods(PyMethodDef* defs) { return add(Py_tp_methods, defs); }
+  // str and repr through the printer, for expression and condition classes.
+  Slots& expr_printing();
+  Slots& cond_printing();
+  const PyType_Slot* finish();
+
+ private:
+  std::vector<PyType_Slot> slots_;
+};
+
+// Registers an expression class: the nanobind class, its entry in the class table.
+template <ClassId K>
+nb::class_<ExprObject<K>> expr_class(nb::handle scope, const char* name, const char* doc,
+                                     Slots& slots) {
+  nb::class_<ExprObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()));
+  ClassInfo& info = class_info(K);
+  info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  info.construct_expr = [](void* p, Expression e) { new (p) ExprObject<K>{{std::move(e)}}; };
+  return cls;
+}
+
+template <ClassId K>
+nb::class_<CondObject<K>> cond_class(nb::handle scope, const char* name, const char* doc,
+                                     Slots& slots) {
+  nb::class_<CondObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()));
+  ClassInfo& info = class_info(K);
+  info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  info.construct_cond = [](void* p, Condition c) { new (p) CondObject<K>{{std::move(c)}}; };
+  return cls;
+}
+
+// set_latex(latex=None) of every expression and condition class except NumberLit.
+PyObject* expr_set_latex(PyObject* self, PyObject* args, PyObject* kwargs);
+PyObject* cond_set_latex(PyObject* self, PyObject* args, PyObject* kwargs);
+extern const char* const kSetLatexDoc;
+#define TX_METHOD(name, fn, doc) \
+  PyMethodDef { name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), METH_VARARGS | METH_KEYWORDS, doc }
+#define TX_GETTER(name, fn, doc) \
+  PyGetSetDef { name, fn, nullptr, doc, nullptr }
+
+// Runs a slot body, turning any C++ exception into a Python one. Nothing escapes to the
+// interpreter as a C++ exception.
+template <class R, class F>
+R guarded(R on_error, F&& body) noexcept {
+  try {
+    return body();
+  } catch (nb::python_error& e) {
+    e.restore();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& e) {
+    raise(internal_error(e.what()));
+  } catch (...) {
+    raise(internal_error("unknown failure"));
+  }
+  return on_error;
+}
+
+}  // namespace tarvex::py

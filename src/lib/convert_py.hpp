@@ -1,0 +1,49 @@
+// Conversions between Python values and tree nodes, and the argument extraction shared by
+// every constructor and method.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "lib/classes_py.hpp"
+
+namespace tarvex::py {
+
+// Python value -> scalar Expression: an integer, a float, or an object of an expression
+// class, tried in a fixed order. Fails with TypeError or the dimensionality ModelingError.
+Result<Expression> to_expression(PyObject* o);
+// Python value -> Condition: an object of a comparison or logical class.
+Result<Condition> to_condition(PyObject* o);
+// Python value -> decision-variable node of any shape.
+Result<Expression> to_decision_var(PyObject* o);
+
+// Node -> new Python object of the node's class (new reference, or nullptr when raising).
+PyObject* from_node(const Expression& e);
+PyObject* from_node(const Condition& c);
+
+// The value of an object with __index__ when it fits a signed 64-bit integer. Never
+// leaves an exception set.
+std::optional<std::int64_t> as_int64(PyObject* o);
+// The value of a float, or of an object with __float__. Never leaves an exception set.
+std::optional<double> as_double(PyObject* o);
+
+// Argument extraction: on failure raise an error prefixed with "argument '<arg>': " and
+// return false.
+bool extract_str(PyObject* o, const char* arg, std::string& out);
+bool extract_opt_str(PyObject* o, const char* arg, OptString& out);  // str or None
+bool extract_uint(PyObject* o, const char* arg, std::uint64_t& out);  // non-negative int
+
+// str or None for an optional string (new reference).
+PyObject* str_or_none(const OptString& s);
+PyObject* to_str(const std::string& s);
+
+// Binds call arguments with the interpreter's own rules and messages (as for built-in
+// functions): `format` and `kwlist` as for PyArg_ParseTupleAndKeywords.
+bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* const* kwlist, ...);
+bool parse_fast_args(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                     const char* format, const char* const* kwlist, ...);
+
+}  // namespace tarvex::py

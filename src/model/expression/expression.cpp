@@ -1,0 +1,259 @@
+#include "model/expression/expression.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "print/printer.hpp"
+
+namespace tarvex {
+
+// ---------------------------------------------------------------------------------------
+// Reference counting with iterative freeing.
+
+namespace detail {
+namespace {
+thread_local std::vector<const NodeBase*> t_pending;
+thread_local bool t_draining = false;
+}  // namespace
+
+void release(const NodeBase* n) noexcept {
+  if (n->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (t_draining) {
+    // A node is being freed further up the stack: queue this one instead of recursing.
+    t_pending.push_back(n);
+    return;
+  }
+  t_draining = true;
+  delete n;
+  while (!t_pending.empty()) {
+    const NodeBase* m = t_pending.back();
+    t_pending.pop_back();
+    delete m;
+  }
+  t_draining = false;
+}
+}  // namespace detail
+
+const char* kind_word(VarKind k) {
+  switch (k) {
+    case VarKind::Binary: return "Binary";
+    case VarKind::Integer: return "Integer";
+    case VarKind::Continuous: return "Continuous";
+    case VarKind::SemiInteger: return "SemiInteger";
+    case VarKind::SemiContinuous: return "SemiContinuous";
+  }
+  return "";
+}
+
+bool NumberLit::is_negative() const {
+  return is_integer() ? int_value() < 0 : std::signbit(float_value());
+}
+
+// ---------------------------------------------------------------------------------------
+// Term lists.
+
+TermList::TermList(std::vector<Expression> terms)
+    : buf_(std::make_shared<std::vector<Expression>>(std::move(terms))), n_(buf_->size()) {
+  for (const Expression& t : *buf_) account(t);
+}
+
+void TermList::account(const Expression& t) {
+  max_height_ = std::max(max_height_, t.height());
+  any_dv_ = any_dv_ || t.contains_decision_var();
+}
+
+TermList TermList::appended(Expression t) const {
+  TermList out;
+  if (buf_ && buf_->size() == n_) {
+    out.buf_ = buf_;  // this view covers the whole buffer: extend it in place
+  } else {
+    out.buf_ = std::make_shared<std::vector<Expression>>();
+    out.buf_->reserve(n_ + 1);
+    for (std::size_t i = 0; i < n_; ++i) out.buf_->push_back((*buf_)[i]);
+  }
+  out.max_height_ = max_height_;
+  out.any_dv_ = any_dv_;
+  out.account(t);
+  out.buf_->push_back(std::move(t));
+  out.n_ = n_ + 1;
+  return out;
+}
+
+std::vector<Expression> TermList::to_vector() const {
+  std::vector<Expression> v;
+  v.reserve(n_);
+  for (std::size_t i = 0; i < n_; ++i) v.push_back((*buf_)[i]);
+  return v;
+}
+
+// ---------------------------------------------------------------------------------------
+// Cached facts.
+
+namespace {
+
+const OptString kNoLatex;
+
+std::uint32_t height_of(const Expression& e) { return e ? e.height() : 0; }
+
+std::uint64_t array_ndim(const Expression& e) { return e ? e.ndim() : 0; }
+
+struct Facts {
+  std::uint64_t ndim = 0;
+  std::uint32_t below = 0;  // height of the highest child
+  bool has_dv = false;
+
+  void child(const Expression& e) { below = std::max(below, height_of(e)); }
+  void child(const Condition& c) {
+    if (c) below = std::max(below, c.height());
+  }
+  void child(const Range& r) {
+    child(r.start);
+    child(r.end);
+  }
+  void child(const ElementSet& s) {
+    std::visit([this](const auto& v) { child(v); }, s);
+  }
+  void child(const Bound& b) { child(b.value); }
+
+  void operator()(const NumberLit&) {}
+  void operator()(const Placeholder& p) { ndim = p.ndim; }
+  void operator()(const Element& e) {
+    child(e.belong_to);
+    std::uint64_t d = set_ndim(e.belong_to);
+    ndim = d > 0 ? d - 1 : 0;
+  }
+  void operator()(const DecisionVar& v) {
+    for (const Expression& s : v.shape) child(s);
+    child(v.lower_bound);
+    child(v.upper_bound);
+    ndim = v.shape.size();
+    has_dv = true;
+  }
+  void operator()(const Subscript& s) {
+    child(s.variable);
+    for (const Expression& e : s.subscripts) child(e);
+    std::uint64_t d = array_ndim(s.variable);
+    ndim = d > s.subscripts.size() ? d - s.subscripts.size() : 0;
+    has_dv = s.variable && s.variable.contains_decision_var();
+  }
+  void operator()(const ArrayLength& a) { child(a.array); }
+  void operator()(const UnaryOp& u) { child(u.operand); }
+  void operator()(const BinaryOp& b) {
+    child(b.left);
+    child(b.right);
+    has_dv = (b.left && b.left.contains_decision_var()) ||
+             (b.right && b.right.contains_decision_var());
+  }
+  void operator()(const CommutativeOp& c) {
+    below = std::max(below, c.terms.max_height());
+    has_dv = c.terms.any_decision_var();
+  }
+  void operator()(const ReductionOp& r) {
+    child(r.index);
+    child(r.condition);
+    child(r.operand);
+    has_dv = r.operand && r.operand.contains_decision_var();
+  }
+  void operator()(const Comparison& c) {
+    child(c.left);
+    child(c.right);
+  }
+  void operator()(const Logical& l) {
+    for (const Condition& c : l.terms) child(c);
+  }
+};
+
+std::uint32_t plus_one(std::uint32_t h) { return h == UINT32_MAX ? h : h + 1; }
+
+}  // namespace
+
+Expression make_expr(ExprVariant v) {
+  Facts f;
+  std::visit(f, v);
+  auto* n = new ExprNode(std::move(v));
+  n->ndim = f.ndim;
+  n->height = plus_one(f.below);
+  n->has_dv = f.has_dv;
+  return Expression(n);
+}
+
+Condition make_cond(CondVariant v) {
+  Facts f;
+  std::visit(f, v);
+  auto* n = new CondNode(std::move(v));
+  n->height = plus_one(f.below);
+  return Condition(n);
+}
+
+Expression make_int(std::int64_t v) { return make_expr(NumberLit{v}); }
+Expression make_float(double v) { return make_expr(NumberLit{v}); }
+
+const OptString& Expression::latex() const {
+  return std::visit(
+      [](const auto& v) -> const OptString& {
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) {
+          return kNoLatex;
+        } else {
+          return v.latex;
+        }
+      },
+      node().value);
+}
+
+const OptString& Condition::latex() const {
+  return std::visit([](const auto& v) -> const OptString& { return v.latex; }, node().value);
+}
+
+Expression with_latex(const Expression& e, OptString latex) {
+  if (e.kind() == ExprKind::Number) return e;
+  ExprVariant copy = e.node().value;
+  std::visit(
+      [&](auto& v) {
+        if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) v.latex = std::move(latex);
+      },
+      copy);
+  auto* n = new ExprNode(std::move(copy));
+  n->ndim = e.node().ndim;
+  n->height = e.node().height;
+  n->has_dv = e.node().has_dv;
+  return Expression(n);
+}
+
+Condition with_latex(const Condition& c, OptString latex) {
+  CondVariant copy = c.node().value;
+  std::visit([&](auto& v) { v.latex = std::move(latex); }, copy);
+  auto* n = new CondNode(std::move(copy));
+  n->height = c.node().height;
+  return Condition(n);
+}
+
+std::uint64_t set_ndim(const ElementSet& s) {
+  if (const Expression* e = std::get_if<Expression>(&s)) return array_ndim(*e);
+  return 0;
+}
+
+Status require_scalar(const Expression& e) {
+  const std::uint64_t d = e.ndim();
+  if (d == 0) return Ok{};
+  const std::string n = std::to_string(d);
+  switch (e.kind()) {
+    case ExprKind::Placeholder:
+      return modeling_error("the dimensionality of the Placeholder { name: " +
+                            e.as<Placeholder>().name + " } must be zero, but is actually " + n);
+    case ExprKind::Element:
+      return modeling_error("the dimensionality of the Element { name: " +
+                            e.as<Element>().name + " } must be zero, but is actually " + n);
+    case ExprKind::DecisionVar: {
+      const auto& v = e.as<DecisionVar>();
+      return modeling_error(std::string("the dimensionality of the ") + kind_word(v.kind) +
+                            "Var { name: " + v.name + " } must be zero, but is actually " + n);
+    }
+    case ExprKind::Subscript:
+      return modeling_error("the dimensionality of the subscripted variable `" + text_of(e) +
+                            "` must be zero, but actually " + n);
+    default:
+      return internal_error("an operator node with a non-zero number of dimensions");
+  }
+}
+
+}  // namespace tarvex

@@ -1,0 +1,362 @@
+// The two trees of a model: Expression (numeric) and Condition (truth-valued).
+//
+// Trees are immutable values. A node never changes after it is built, so subtrees are
+// shared between trees: copying an Expression is a reference-count increment. Every
+// operation builds new nodes and leaves its operands untouched. Each node caches a few
+// facts computed once from its children (number of dimensions, height, whether it contains
+// a decision variable) so that the checks of the builders never walk a tree.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "lib/result.hpp"
+
+namespace tarvex {
+
+using OptString = std::optional<std::string>;
+
+// ---------------------------------------------------------------------------------------
+// Shared, reference-counted node storage.
+
+struct NodeBase {
+  mutable std::atomic<std::size_t> refs{0};
+  virtual ~NodeBase() = default;
+};
+
+namespace detail {
+inline void retain(const NodeBase* n) noexcept { n->refs.fetch_add(1, std::memory_order_relaxed); }
+// Drops one reference; the last one frees the node. Freeing is iterative, so a chain of a
+// million nested nodes is released without deep recursion.
+void release(const NodeBase* n) noexcept;
+}  // namespace detail
+
+template <class Node>
+class Handle {
+ public:
+  Handle() = default;
+  Handle(const Handle& o) noexcept : p_(o.p_) {
+    if (p_) detail::retain(p_);
+  }
+  Handle(Handle&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  Handle& operator=(Handle o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+  ~Handle() {
+    if (p_) detail::release(p_);
+  }
+
+  explicit operator bool() const { return p_ != nullptr; }
+  const Node& node() const { return *static_cast<const Node*>(p_); }
+  const void* identity() const { return p_; }
+
+ protected:
+  explicit Handle(const NodeBase* adopted) noexcept : p_(adopted) {
+    if (p_) detail::retain(p_);
+  }
+
+ private:
+  const NodeBase* p_ = nullptr;
+};
+
+struct ExprNode;
+struct CondNode;
+
+// ---------------------------------------------------------------------------------------
+// Kinds.
+
+enum class ExprKind : std::uint8_t {
+  Number,
+  Placeholder,
+  Element,
+  DecisionVar,
+  Subscript,
+  ArrayLength,
+  Unary,
+  Binary,
+  Commutative,
+  Reduction,
+};
+
+enum class VarKind : std::uint8_t { Binary, Integer, Continuous, SemiInteger, SemiContinuous };
+enum class UnaryKind : std::uint8_t { Abs, Ceil, Floor, Ln, Log10, Log2 };
+enum class BinaryKind : std::uint8_t { Pow, Mod };
+enum class CommutativeKind : std::uint8_t { Add, Mul, Min, Max };
+enum class ReductionKind : std::uint8_t { Sum, Prod };
+enum class CondKind : std::uint8_t { Comparison, Logical };
+enum class ComparisonKind : std::uint8_t {
+  Equal,
+  NotEqual,
+  LessThan,
+  LessThanEqual,
+  GreaterThan,
+  GreaterThanEqual,
+};
+enum class LogicalKind : std::uint8_t { And, Or, Xor };
+
+// "Binary", "Integer", ...: the word that precedes "Var" in class names and messages.
+const char* kind_word(VarKind k);
+
+// ---------------------------------------------------------------------------------------
+// Handles.
+
+class Expression : public Handle<ExprNode> {
+ public:
+  Expression() = default;
+
+  ExprKind kind() const;
+  std::uint64_t ndim() const;
+  std::uint32_t height() const;
+  bool contains_decision_var() const;
+  // The custom LaTeX string; number literals never carry one.
+  const OptString& latex() const;
+
+  template <class T>
+  const T* get_if() const;
+  template <class T>
+  const T& as() const;
+
+  // Takes a newly allocated node.
+  explicit Expression(const ExprNode* fresh);
+};
+
+class Condition : public Handle<CondNode> {
+ public:
+  Condition() = default;
+
+  CondKind kind() const;
+  std::uint32_t height() const;
+  const OptString& latex() const;
+
+  template <class T>
+  const T* get_if() const;
+  template <class T>
+  const T& as() const;
+
+  explicit Condition(const CondNode* fresh);
+};
+
+// An ordered list of terms of a commutative operator. Lists built by appending share one
+// growing buffer: a list that covers the whole buffer appends in place and hands out a
+// longer view, so a loop `s = s + x[k]` does not copy its n terms at every step. A view
+// never sees what was appended after it was made. Access is by index only, since an
+// append through another view may move the buffer.
+class TermList {
+ public:
+  TermList() = default;
+  explicit TermList(std::vector<Expression> terms);
+
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  const Expression& operator[](std::size_t i) const { return (*buf_)[i]; }
+  const Expression& front() const { return (*buf_)[0]; }
+  const Expression& back() const { return (*buf_)[n_ - 1]; }
+  std::uint32_t max_height() const { return max_height_; }
+  bool any_decision_var() const { return any_dv_; }
+
+  // This list followed by `t`.
+  TermList appended(Expression t) const;
+  std::vector<Expression> to_vector() const;
+
+ private:
+  void account(const Expression& t);
+
+  std::shared_ptr<std::vector<Expression>> buf_;
+  std::size_t n_ = 0;
+  std::uint32_t max_height_ = 0;
+  bool any_dv_ = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// Expression node kinds.
+
+struct NumberLit {
+  std::variant<std::int64_t, double> value;
+
+  bool is_integer() const { return value.index() == 0; }
+  std::int64_t int_value() const { return std::get<0>(value); }
+  double float_value() const { return std::get<1>(value); }
+  double as_double() const { return is_integer() ? double(int_value()) : float_value(); }
+  bool is_zero() const { return is_integer() ? int_value() == 0 : float_value() == 0.0; }
+  bool is_one() const { return is_integer() ? int_value() == 1 : float_value() == 1.0; }
+  bool is_minus_one() const { return is_integer() ? int_value() == -1 : float_value() == -1.0; }
+  // Below zero, or a float with its sign bit set (so -0.0 and -NaN count).
+  bool is_negative() const;
+};
+
+struct Placeholder {
+  std::string name;
+  std::uint64_t ndim = 0;
+  OptString latex;
+  OptString description;
+};
+
+// The half-open interval [start, end) an element ranges over.
+struct Range {
+  Expression start;
+  Expression end;
+};
+
+// The set of an element: a range, or an array operand of at least one dimension
+// (a placeholder, an element or a subscript).
+using ElementSet = std::variant<Range, Expression>;
+
+struct Element {
+  std::string name;
+  ElementSet belong_to;
+  OptString latex;
+  OptString description;
+};
+
+enum class BoundKind : std::uint8_t { Expression, Placeholder, Subscript };
+
+struct Bound {
+  BoundKind kind = BoundKind::Expression;
+  Expression value;
+};
+
+struct DecisionVar {
+  VarKind kind = VarKind::Binary;
+  std::string name;
+  std::vector<Expression> shape;
+  Bound lower_bound;
+  Bound upper_bound;
+  OptString latex;
+  OptString description;
+};
+
+struct Subscript {
+  Expression variable;
+  std::vector<Expression> subscripts;
+  OptString latex;
+};
+
+struct ArrayLength {
+  Expression array;
+  std::uint64_t axis = 0;
+  OptString latex;
+  OptString description;
+};
+
+struct UnaryOp {
+  UnaryKind kind;
+  Expression operand;
+  OptString latex;
+};
+
+struct BinaryOp {
+  BinaryKind kind;
+  Expression left;
+  Expression right;
+  OptString latex;
+};
+
+struct CommutativeOp {
+  CommutativeKind kind;
+  TermList terms;
+  OptString latex;
+};
+
+struct ReductionOp {
+  ReductionKind kind;
+  Expression index;     // an element node
+  Condition condition;  // empty when the reduction has none
+  Expression operand;
+  OptString latex;
+};
+
+using ExprVariant = std::variant<NumberLit, Placeholder, Element, DecisionVar, Subscript,
+                                 ArrayLength, UnaryOp, BinaryOp, CommutativeOp, ReductionOp>;
+
+struct ExprNode final : NodeBase {
+  explicit ExprNode(ExprVariant v) : value(std::move(v)) {}
+  ExprVariant value;
+  std::uint64_t ndim = 0;
+  std::uint32_t height = 1;
+  bool has_dv = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// Condition node kinds.
+
+struct Comparison {
+  ComparisonKind kind;
+  Expression left;
+  Expression right;
+  OptString latex;
+};
+
+struct Logical {
+  LogicalKind kind;
+  std::vector<Condition> terms;
+  OptString latex;
+};
+
+using CondVariant = std::variant<Comparison, Logical>;
+
+struct CondNode final : NodeBase {
+  explicit CondNode(CondVariant v) : value(std::move(v)) {}
+  CondVariant value;
+  std::uint32_t height = 1;
+};
+
+// ---------------------------------------------------------------------------------------
+// Builders of raw nodes. They compute the cached facts and nothing else: the rules of
+// each kind (checks, folding, flattening) live in the operand and operator units.
+
+Expression make_expr(ExprVariant v);
+Condition make_cond(CondVariant v);
+
+Expression make_int(std::int64_t v);
+Expression make_float(double v);
+
+// A shallow copy of the root with another custom LaTeX string. Children stay shared.
+// Number literals carry none; they are returned unchanged.
+Expression with_latex(const Expression& e, OptString latex);
+Condition with_latex(const Condition& c, OptString latex);
+
+// The number of dimensions of an element's set (0 for a range).
+std::uint64_t set_ndim(const ElementSet& s);
+
+// Fails with the dimensionality error when `e` is not a scalar. The message names the
+// node as its Python class does.
+Status require_scalar(const Expression& e);
+
+// ---------------------------------------------------------------------------------------
+// Inline accessors.
+
+inline ExprKind Expression::kind() const { return ExprKind(node().value.index()); }
+inline std::uint64_t Expression::ndim() const { return node().ndim; }
+inline std::uint32_t Expression::height() const { return node().height; }
+inline bool Expression::contains_decision_var() const { return node().has_dv; }
+template <class T>
+const T* Expression::get_if() const {
+  return std::get_if<T>(&node().value);
+}
+template <class T>
+const T& Expression::as() const {
+  return *std::get_if<T>(&node().value);
+}
+inline Expression::Expression(const ExprNode* fresh) : Handle<ExprNode>(fresh) {}
+inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
+
+inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
+inline std::uint32_t Condition::height() const { return node().height; }
+template <class T>
+const T* Condition::get_if() const {
+  return std::get_if<T>(&node().value);
+}
+template <class T>
+const T& Condition::as() const {
+  return *std::get_if<T>(&node().value);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <Python.h>
+
+namespace tarvex::py {
+
+// DataType.INTEGER or DataType.FLOAT (borrowed reference).
+PyObject* data_type_member(bool integer);
+
+}  // namespace tarvex::py

@@ -1,0 +1,59 @@
+// Placeholder: named input data with a fixed number of dimensions.
+#include "lib/convert_py.hpp"
+#include "lib/registry_py.hpp"
+
+namespace tarvex::py {
+namespace {
+
+const Placeholder& ph(PyObject* self) { return expr_holder(self).expr.as<Placeholder>(); }
+
+PyObject* placeholder_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kw[] = {"name", "ndim", "latex", "description", nullptr};
+    PyObject *name = nullptr, *ndim = nullptr, *latex = nullptr, *description = nullptr;
+    if (!parse_args(args, kwargs, "O|$OOO:Placeholder", kw, &name, &ndim, &latex, &description))
+      return nullptr;
+    Placeholder p;
+    if (!extract_str(name, "name", p.name)) return nullptr;
+    if (ndim && !extract_uint(ndim, "ndim", p.ndim)) return nullptr;
+    if (!extract_opt_str(latex, "latex", p.latex)) return nullptr;
+    if (!extract_opt_str(description, "description", p.description)) return nullptr;
+    return wrap(ClassId::Placeholder, make_expr(std::move(p)), type);
+  });
+}
+
+PyObject* get_name(PyObject* self, void*) { return to_str(ph(self).name); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(ph(self).ndim); }
+PyObject* get_description(PyObject* self, void*) { return str_or_none(ph(self).description); }
+
+PyGetSetDef kGetters[] = {
+    TX_GETTER("name", get_name, "The name of the placeholder."),
+    TX_GETTER("ndim", get_ndim, "The number of dimensions; 0 for a scalar."),
+    TX_GETTER("description", get_description, "The description, or None."),
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef kMethods[] = {
+    TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+void register_placeholder(nb::module_& m) {
+  static Slots slots;
+  slots.constructor(&placeholder_new).expr_printing().add(Py_tp_getset, kGetters).methods(kMethods);
+  expr_class<ClassId::Placeholder>(
+      m, "Placeholder",
+      "Placeholder(name, *, ndim=0, latex=None, description=None)\n--\n\n"
+      "A class for creating a placeholder: named input data whose values are given only when "
+      "the model is solved.\n\n"
+      "Args:\n"
+      "    name (str): the name.\n"
+      "    ndim (int): the number of dimensions; 0 for a scalar.\n"
+      "    latex (str | None): the LaTeX form; the name when None.\n"
+      "    description (str | None): a description.",
+      slots);
+}
+
+}  // namespace tarvex::py

@@ -1,0 +1,542 @@
+#include "print/printer.hpp"
+
+#include <vector>
+
+#include "print/number_format.hpp"
+
+namespace tarvex {
+namespace {
+
+enum class Category : std::uint8_t {
+  Number,
+  Placeholder,
+  Element,
+  DecisionVar,
+  Subscript,
+  ArrayLength,
+  Unary,
+  Binary,
+  Commutative,
+  Reduction,
+  Comparison,
+  Logical,
+  Neutral,
+};
+
+struct Entry {
+  Category category;
+  std::uint8_t op = 0;  // the operator kind, for operator categories
+};
+
+Entry entry_of(const Expression& e) {
+  const auto op = [](auto k) { return static_cast<std::uint8_t>(k); };
+  switch (e.kind()) {
+    case ExprKind::Number: return {Category::Number};
+    case ExprKind::Placeholder: return {Category::Placeholder};
+    case ExprKind::Element: return {Category::Element};
+    case ExprKind::DecisionVar: return {Category::DecisionVar, op(e.as<DecisionVar>().kind)};
+    case ExprKind::Subscript: return {Category::Subscript};
+    case ExprKind::ArrayLength: return {Category::ArrayLength};
+    case ExprKind::Unary: return {Category::Unary, op(e.as<UnaryOp>().kind)};
+    case ExprKind::Binary: return {Category::Binary, op(e.as<BinaryOp>().kind)};
+    case ExprKind::Commutative: return {Category::Commutative, op(e.as<CommutativeOp>().kind)};
+    case ExprKind::Reduction: return {Category::Reduction, op(e.as<ReductionOp>().kind)};
+  }
+  return {Category::Neutral};
+}
+
+Entry entry_of(const Condition& c) {
+  if (const auto* cmp = c.get_if<Comparison>())
+    return {Category::Comparison, static_cast<std::uint8_t>(cmp->kind)};
+  return {Category::Logical, static_cast<std::uint8_t>(c.as<Logical>().kind)};
+}
+
+bool is(const Entry& e, Category c, auto op) {
+  return e.category == c && e.op == static_cast<std::uint8_t>(op);
+}
+
+bool is_log(const Entry& p) {
+  return is(p, Category::Unary, UnaryKind::Ln) || is(p, Category::Unary, UnaryKind::Log10) ||
+         is(p, Category::Unary, UnaryKind::Log2);
+}
+
+// Whether `child` is wrapped in parentheses under `parent`.
+bool needs_parens(const Entry& child, const Entry& parent, PrintMode mode) {
+  if (parent.category == Category::Unary && mode != PrintMode::Latex) return false;
+  const bool latex_log = mode == PrintMode::Latex && is_log(parent);
+  const bool pow = is(parent, Category::Binary, BinaryKind::Pow);
+  const bool mod = is(parent, Category::Binary, BinaryKind::Mod);
+  const bool mul = is(parent, Category::Commutative, CommutativeKind::Mul);
+  const bool red = parent.category == Category::Reduction;
+  switch (child.category) {
+    case Category::Reduction: return pow || latex_log;
+    case Category::Commutative:
+      if (child.op == static_cast<std::uint8_t>(CommutativeKind::Add))
+        return pow || mod || mul || red || latex_log;
+      if (child.op == static_cast<std::uint8_t>(CommutativeKind::Mul)) return pow || mod || latex_log;
+      return false;
+    case Category::Binary:
+      if (child.op == static_cast<std::uint8_t>(BinaryKind::Pow)) return pow || red || latex_log;
+      return pow || mod || mul || red || latex_log;
+    default: return false;
+  }
+}
+
+std::string number_text(const NumberLit& n) {
+  return n.is_integer() ? format_int(n.int_value()) : format_double(n.float_value());
+}
+
+class Printer {
+ public:
+  explicit Printer(PrintMode mode) : mode_(mode) {}
+
+  std::string take() { return std::move(out_); }
+
+  // Appends the pieces in order.
+  template <class... Parts>
+  void put(const Parts&... parts) {
+    (out_.append(parts), ...);
+  }
+
+  void push(Entry e) { stack_.push_back(e); }
+  void pop() { stack_.pop_back(); }
+
+  // Writes a child expression: custom LaTeX, parentheses, own context entry.
+  void write_expr(const Expression& e) {
+    if (mode_ == PrintMode::Latex && e.latex()) {
+      out_ += *e.latex();
+      return;
+    }
+    const Entry self = entry_of(e);
+    const bool parens = !stack_.empty() && needs_parens(self, stack_.back(), mode_);
+    if (parens) out_ += latex() ? "\\left(" : "(";
+    push(self);
+    write_node(e);
+    pop();
+    if (parens) out_ += latex() ? "\\right)" : ")";
+  }
+
+  void write_node(const Expression& e) {
+    switch (e.kind()) {
+      case ExprKind::Number: return write_number(e.as<NumberLit>());
+      case ExprKind::Placeholder: return write_placeholder(e.as<Placeholder>());
+      case ExprKind::Element: return write_element(e.as<Element>());
+      case ExprKind::DecisionVar: return write_decision_var(e.as<DecisionVar>());
+      case ExprKind::Subscript: return write_subscript(e.as<Subscript>());
+      case ExprKind::ArrayLength: return write_array_length(e.as<ArrayLength>());
+      case ExprKind::Unary: return write_unary(e.as<UnaryOp>());
+      case ExprKind::Binary: return write_binary(e.as<BinaryOp>());
+      case ExprKind::Commutative: return write_commutative(e.as<CommutativeOp>());
+      case ExprKind::Reduction: return write_reduction(e.as<ReductionOp>());
+    }
+  }
+
+  void write_condition(const Condition& c) {
+    if (const auto* cmp = c.get_if<Comparison>()) {
+      write_expr(cmp->left);
+      out_ += comparison_operator(cmp->kind);
+      write_expr(cmp->right);
+      return;
+    }
+    const Logical& l = c.as<Logical>();
+    const char* sep = logical_separator(l.kind);
+    for (std::size_t i = 0; i < l.terms.size(); ++i) {
+      if (i) out_ += sep;
+      write_condition(l.terms[i]);
+    }
+  }
+
+ private:
+  bool latex() const { return mode_ == PrintMode::Latex; }
+  bool repr() const { return mode_ == PrintMode::Repr; }
+
+  void write_number(const NumberLit& n) {
+    if (repr()) {
+      put("NumberLit(value=", number_text(n), ")");
+    } else if (latex() && n.is_negative()) {
+      put("(", number_text(n), ")");
+    } else {
+      out_ += number_text(n);
+    }
+  }
+
+  void write_suffix(const OptString& latex_string, const OptString& description) {
+    if (latex_string) put(", latex='", *latex_string, "'");
+    if (description) put(", description='", *description, "'");
+  }
+
+  void write_placeholder(const Placeholder& p) {
+    if (!repr()) {
+      out_ += p.name;
+      return;
+    }
+    put("Placeholder(name='", p.name, "', ndim=", format_uint(p.ndim));
+    write_suffix(p.latex, p.description);
+    out_ += ")";
+  }
+
+  // Writes an array operand (placeholder, element, decision variable or subscript) with
+  // the writer of its kind, bypassing parentheses and custom LaTeX of the operand.
+  void write_array(const Expression& a) {
+    switch (a.kind()) {
+      case ExprKind::Placeholder: return write_placeholder(a.as<Placeholder>());
+      case ExprKind::Element: return write_element(a.as<Element>());
+      case ExprKind::DecisionVar: return write_decision_var(a.as<DecisionVar>());
+      case ExprKind::Subscript: return write_subscript(a.as<Subscript>());
+      default: return write_expr(a);
+    }
+  }
+
+  void write_element(const Element& e) {
+    if (mode_ == PrintMode::Text) {
+      out_ += e.name;
+      return;
+    }
+    if (latex()) {
+      out_ += e.latex ? *e.latex : e.name;
+      return;
+    }
+    put("Element(name='", e.name, "', belong_to=");
+    if (const Range* r = std::get_if<Range>(&e.belong_to)) {
+      out_ += "(";
+      write_expr(r->start);
+      out_ += ", ";
+      write_expr(r->end);
+      out_ += ")";
+    } else {
+      write_array(std::get<Expression>(e.belong_to));
+    }
+    write_suffix(e.latex, e.description);
+    out_ += ")";
+  }
+
+  void write_bound(const Bound& b) {
+    if (b.kind == BoundKind::Expression) {
+      write_expr(b.value);
+    } else {
+      write_array(b.value);
+    }
+  }
+
+  void write_decision_var(const DecisionVar& v) {
+    if (!repr()) {
+      out_ += v.name;
+      return;
+    }
+    out_ += kind_word(v.kind);
+    put("Var(name='", v.name, "', shape=[");
+    for (std::size_t i = 0; i < v.shape.size(); ++i) {
+      if (i) out_ += ", ";
+      write_expr(v.shape[i]);
+    }
+    out_ += "]";
+    if (v.kind != VarKind::Binary) {
+      out_ += ", lower_bound=";
+      write_bound(v.lower_bound);
+      out_ += ", upper_bound=";
+      write_bound(v.upper_bound);
+    }
+    write_suffix(v.latex, v.description);
+    out_ += ")";
+  }
+
+  void write_subscript(const Subscript& s) {
+    if (latex() && s.latex) {
+      out_ += *s.latex;
+      return;
+    }
+    write_array(s.variable);
+    if (latex()) out_ += "_";
+    out_ += latex() ? "{" : "[";
+    for (std::size_t i = 0; i < s.subscripts.size(); ++i) {
+      if (i) out_ += ", ";
+      write_expr(s.subscripts[i]);
+    }
+    out_ += latex() ? "}" : "]";
+  }
+
+  void write_array_length(const ArrayLength& a) {
+    switch (mode_) {
+      case PrintMode::Text:
+        out_ += "len(";
+        write_array(a.array);
+        put(", ", format_uint(a.axis), ")");
+        break;
+      case PrintMode::Repr:
+        out_ += "ArrayLength(array=";
+        write_array(a.array);
+        put(", axis=", format_uint(a.axis));
+        write_suffix(a.latex, a.description);
+        out_ += ")";
+        break;
+      case PrintMode::Latex:
+        out_ += "\\mathrm{len}\\left(";
+        write_array(a.array);
+        put(", ", format_uint(a.axis), "\\right)");
+        break;
+    }
+  }
+
+  void write_unary(const UnaryOp& u) {
+    static const char* const kText[][2] = {
+        {"|", "|"}, {"ceil(", ")"}, {"floor(", ")"}, {"ln(", ")"}, {"log10(", ")"}, {"log2(", ")"}};
+    static const char* const kRepr[][2] = {
+        {"abs(", ")"}, {"ceil(", ")"}, {"floor(", ")"}, {"ln(", ")"}, {"log10(", ")"}, {"log2(", ")"}};
+    static const char* const kLatex[][2] = {{"\\left| ", " \\right|"},
+                                            {"\\left\\lceil ", " \\right\\rceil"},
+                                            {"\\left\\lfloor ", " \\right\\rfloor"},
+                                            {"\\ln ", ""},
+                                            {"\\log_{10} ", ""},
+                                            {"\\log_{2} ", ""}};
+    const auto& affix = latex() ? kLatex[int(u.kind)] : repr() ? kRepr[int(u.kind)] : kText[int(u.kind)];
+    out_ += affix[0];
+    write_expr(u.operand);
+    out_ += affix[1];
+  }
+
+  void write_binary(const BinaryOp& b) {
+    write_expr(b.left);
+    if (b.kind == BinaryKind::Pow) {
+      if (latex()) {
+        out_ += "^{";
+        push({Category::Neutral});
+        write_expr(b.right);
+        pop();
+        out_ += "}";
+      } else {
+        out_ += " ** ";
+        write_expr(b.right);
+      }
+    } else {
+      out_ += latex() ? " \\bmod " : " % ";
+      write_expr(b.right);
+    }
+  }
+
+  static bool is_literal(const Expression& e) { return e.kind() == ExprKind::Number; }
+
+  // Factors [first, n) of a product joined by the multiplication sign.
+  void write_factors(const TermList& f, std::size_t first) {
+    for (std::size_t i = first; i < f.size(); ++i) {
+      if (i > first) out_ += latex() ? " \\cdot " : " * ";
+      write_expr(f[i]);
+    }
+  }
+
+  void write_product(const TermList& f) {
+    std::size_t first = 0;
+    if (!f.empty() && is_literal(f[0]) && f[0].as<NumberLit>().is_minus_one()) {
+      out_ += "- ";
+      first = 1;
+    }
+    write_factors(f, first);
+  }
+
+  void drop_trailing_plus() {
+    if (out_.size() >= 2 && out_.compare(out_.size() - 2, 2, "+ ") == 0) out_.resize(out_.size() - 2);
+  }
+
+  void write_sum_term(const Expression& t) {
+    if (latex() && t.latex()) {
+      write_expr(t);
+      return;
+    }
+    if (!repr() && is_literal(t) && t.as<NumberLit>().is_negative()) {
+      drop_trailing_plus();
+      put("- ", number_text(t.as<NumberLit>()).substr(1));
+      return;
+    }
+    if (const auto* m = t.get_if<CommutativeOp>(); m && m->kind == CommutativeKind::Mul &&
+                                                    !m->terms.empty() && is_literal(m->terms[0])) {
+      const NumberLit& c = m->terms[0].as<NumberLit>();
+      const bool handled = repr() ? c.is_minus_one() : c.is_negative();
+      if (handled) {
+        drop_trailing_plus();
+        out_ += "- ";
+        if (!c.is_minus_one()) {
+          out_ += number_text(c).substr(1);
+          out_ += latex() ? " \\cdot " : " * ";
+        }
+        push(entry_of(t));
+        write_factors(m->terms, 1);
+        pop();
+        return;
+      }
+    }
+    write_expr(t);
+  }
+
+  void write_commutative(const CommutativeOp& c) {
+    switch (c.kind) {
+      case CommutativeKind::Add:
+        for (std::size_t i = 0; i < c.terms.size(); ++i) {
+          write_sum_term(c.terms[i]);
+          if (i + 1 < c.terms.size()) out_ += " + ";
+        }
+        return;
+      case CommutativeKind::Mul: return write_product(c.terms);
+      case CommutativeKind::Min:
+      case CommutativeKind::Max: {
+        const bool min = c.kind == CommutativeKind::Min;
+        if (latex()) {
+          out_ += min ? "\\min\\left(" : "\\max\\left(";
+        } else {
+          out_ += min ? "min(" : "max(";
+        }
+        for (std::size_t i = 0; i < c.terms.size(); ++i) {
+          if (i) out_ += ", ";
+          write_expr(c.terms[i]);
+        }
+        out_ += latex() ? "\\right)" : ")";
+        return;
+      }
+    }
+  }
+
+  // The set of a reduction's index in text mode.
+  void write_set_text(const ElementSet& s) {
+    if (const Range* r = std::get_if<Range>(&s)) {
+      put("[", generic_text(r->start), "..", generic_text(r->end), ")");
+      return;
+    }
+    const Expression& a = std::get<Expression>(s);
+    Printer p(PrintMode::Text);
+    p.write_array(a);
+    out_ += p.take();
+  }
+
+  static std::string generic_text(const Expression& e) {
+    Printer p(PrintMode::Text);
+    p.push(entry_of(e));
+    p.write_expr(e);
+    return p.take();
+  }
+
+  void write_reduction(const ReductionOp& r) {
+    const Element& index = r.index.as<Element>();
+    const bool sum = r.kind == ReductionKind::Sum;
+    if (latex()) return write_reduction_latex(r, index);
+    out_ += sum ? "sum(" : "prod(";
+    if (mode_ == PrintMode::Text) {
+      put(index.name, " in ");
+      write_set_text(index.belong_to);
+      if (r.condition) {
+        out_ += " s.t. ";
+        write_condition(r.condition);
+      }
+    } else {
+      write_element(index);
+      if (r.condition) {
+        out_ += ", ";
+        write_condition(r.condition);
+      }
+    }
+    out_ += ", ";
+    write_expr(r.operand);
+    out_ += ")";
+  }
+
+  void write_reduction_latex(const ReductionOp& r, const Element& index) {
+    out_ += r.kind == ReductionKind::Sum ? "\\sum_{" : "\\prod_{";
+    if (r.condition) out_ += "\\substack{";
+    out_ += index.latex ? *index.latex : index.name;
+    if (const Range* range = std::get_if<Range>(&index.belong_to)) {
+      out_ += " = ";
+      write_expr(range->start);
+      if (r.condition) {
+        out_ += "\\\\";
+        write_condition(r.condition);
+        out_ += "}";
+      }
+      out_ += "}^{";
+      push({Category::Neutral});
+      write_upper_bound(range->end);
+      pop();
+      out_ += "}";
+    } else {
+      out_ += " \\in ";
+      write_array(std::get<Expression>(index.belong_to));
+      if (r.condition) {
+        out_ += "\\\\";
+        write_condition(r.condition);
+        out_ += "}";
+      }
+      out_ += "}";
+    }
+    out_ += " ";
+    write_expr(r.operand);
+  }
+
+  // The last value of a range: its end minus one.
+  void write_upper_bound(const Expression& end) {
+    if (const auto* n = end.get_if<NumberLit>()) {
+      if (n->is_integer()) {
+        write_number(NumberLit{std::int64_t(static_cast<std::uint64_t>(n->int_value()) - 1)});
+      } else {
+        write_number(NumberLit{n->float_value() - 1.0});
+      }
+      return;
+    }
+    write_expr(end);
+    out_ += " - 1";
+  }
+
+  const char* comparison_operator(ComparisonKind k) const {
+    static const char* const kText[] = {" == ", " != ", " < ", " <= ", " > ", " >= "};
+    static const char* const kLatex[] = {" = ", " \\neq ", " < ", " \\leq ", " > ", " \\geq "};
+    return (latex() ? kLatex : kText)[int(k)];
+  }
+
+  const char* logical_separator(LogicalKind k) const {
+    static const char* const kText[] = {" and ", " or ", " xor "};
+    static const char* const kRepr[] = {" & ", " | ", " ^ "};
+    static const char* const kLatex[] = {" \\land ", " \\lor ", " \\oplus "};
+    return (latex() ? kLatex : repr() ? kRepr : kText)[int(k)];
+  }
+
+  PrintMode mode_;
+  std::string out_;
+  std::vector<Entry> stack_;
+};
+
+Error too_high() {
+  return {ErrorKind::Recursion, "maximum recursion depth exceeded while printing an expression"};
+}
+
+}  // namespace
+
+Result<std::string> render_node(PrintMode mode, const Expression& e) {
+  if (e.height() > kMaxPrintHeight) return too_high();
+  Printer p(mode);
+  p.push(entry_of(e));
+  p.write_node(e);
+  return p.take();
+}
+
+Result<std::string> render_expression(PrintMode mode, const Expression& e) {
+  if (e.height() > kMaxPrintHeight) return too_high();
+  Printer p(mode);
+  p.push(entry_of(e));
+  p.write_expr(e);
+  return p.take();
+}
+
+Result<std::string> render_condition(PrintMode mode, const Condition& c) {
+  if (c.height() > kMaxPrintHeight) return too_high();
+  Printer p(mode);
+  p.push(entry_of(c));
+  p.write_condition(c);
+  return p.take();
+}
+
+std::string text_of(const Expression& e) {
+  auto r = render_node(PrintMode::Text, e);
+  return r ? std::move(r).value() : std::string("...");
+}
+
+std::string text_of(const Condition& c) {
+  auto r = render_condition(PrintMode::Text, c);
+  return r ? std::move(r).value() : std::string("...");
+}
+
+}  // namespace tarvex

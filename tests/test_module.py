@@ -1,0 +1,146 @@
+import inspect
+
+import pytest
+
+import tarvex as tx
+
+EXCEPTIONS = ["ModelingError", "ProtobufSerializationError", "ProtobufDeserializationError"]
+
+# Module functions and classes, in registration order, with their text signature
+# (None for classes that cannot be constructed from Python).
+FUNCTIONS = {
+    "is_linear": "(expr)",
+    "is_quadratic": "(expr)",
+    "is_higher_order": "(expr)",
+    "is_dynamic_degree": "(expr)",
+    "extract_nodes": "(obj, class_or_tuple)",
+    "extract_variables": "(obj)",
+    "is_same": "(src, dst)",
+    "abs": "(operand)",
+    "ceil": "(operand)",
+    "floor": "(operand)",
+    "log2": "(operand)",
+    "log10": "(operand)",
+    "ln": "(operand)",
+    "min": "(*operands)",
+    "max": "(*operands)",
+    "sum": "(index, operand)",
+    "prod": "(index, operand)",
+    "to_protobuf": "(obj)",
+    "from_protobuf": "(buf)",
+    "replace": "(expr, replacer)",
+    "concatenate": "(sample_sets)",
+}
+_BOUNDED = "(name, *, shape=None, lower_bound, upper_bound, latex=None, description=None)"
+CLASSES = {
+    "DataType": None,
+    "NumberLit": "(value)",
+    "Placeholder": "(name, *, ndim=0, latex=None, description=None)",
+    "Range": None,
+    "Element": "(name, belong_to, *, latex=None, description=None)",
+    "Subscript": None,
+    "ArrayLength": "(array, axis, *, latex=None, description=None)",
+    "DummyIndexedVar": None,
+    "BinaryVar": "(name, *, shape=None, latex=None, description=None)",
+    "IntegerVar": _BOUNDED,
+    "ContinuousVar": _BOUNDED,
+    "SemiIntegerVar": _BOUNDED,
+    "SemiContinuousVar": _BOUNDED,
+    **{
+        name: None
+        for name in [
+            "AbsOp", "CeilOp", "FloorOp", "Log2Op", "Log10Op", "LnOp",
+            "AddOp", "MulOp", "ModOp", "MinOp", "MaxOp", "PowOp",
+            "SumOp", "ProdOp", "AndOp", "OrOp", "XorOp",
+            "EqualOp", "NotEqualOp", "LessThanOp", "LessThanEqualOp",
+            "GreaterThanOp", "GreaterThanEqualOp",
+        ]
+    },
+    "Problem": "(name, *, sense=...)",
+    "ProblemSense": None,
+    "Constraint": "(name, expression, *, forall=None)",
+    "ConstraintSense": None,
+    "CustomPenaltyTerm": "(name, expression, *, forall=None)",
+    "Evaluation": "(energy=None, objective=None, constraint_violations=None, "
+    "constraint_forall=None, constraint_values=None, penalty=None)",
+    "Record": "(solution, num_occurrences)",
+    "SolvingTime": "(preprocess=None, solve=None, postprocess=None)",
+    "SystemTime": "(post_problem_and_instance_data=None, request_queue=None, "
+    "fetch_problem_and_instance_data=None, fetch_result=None, deserialize_solution=None)",
+    "MeasuringTime": "(solve=None, system=None, total=None)",
+    "SampleSet": "(record, evaluation, measuring_time, metadata=None)",
+}
+ALL_NAMES = ["__version__", *EXCEPTIONS, *FUNCTIONS, *CLASSES]
+
+
+def _present(names):
+    return [name for name in names if hasattr(tx, name)]
+
+
+def test_version():
+    assert tx.__version__ == "1.0.0-rc6"
+
+
+def test_all_lists_exactly_the_registered_names_in_order():
+    listed = tx.__all__
+    assert isinstance(listed, list)
+    assert listed[:4] == ["__version__", *EXCEPTIONS]
+    assert {"DataType", "NumberLit", "Placeholder"} <= set(listed)
+    # An in-order subsequence of the full registration order.
+    remaining = iter(ALL_NAMES)
+    assert all(name in remaining for name in listed), listed
+    assert [name for name in listed if not hasattr(tx, name)] == []
+    assert listed == _present(ALL_NAMES)
+
+
+@pytest.mark.parametrize("name", EXCEPTIONS)
+def test_exception_types(name):
+    exc = getattr(tx, name)
+    assert exc.__bases__ == (Exception,)
+    assert exc.__module__ == "tarvex"
+    assert exc.__name__ == exc.__qualname__ == name
+    assert exc.__doc__ is None
+    others = [getattr(tx, other) for other in EXCEPTIONS if other != name]
+    assert not any(issubclass(exc, other) for other in others)
+    with pytest.raises(exc) as info:
+        raise exc("some message")
+    assert str(info.value) == "some message"
+    assert info.value.args == ("some message",)
+
+
+@pytest.mark.parametrize("name", _present(name for name, sig in CLASSES.items() if sig is None))
+def test_class_without_constructor(name):
+    with pytest.raises(TypeError, match=r"^No constructor defined$"):
+        getattr(tx, name)()
+
+
+@pytest.mark.parametrize("name", _present([*FUNCTIONS, *CLASSES]))
+def test_registered_object_identity(name):
+    obj = getattr(tx, name)
+    assert obj.__module__ == "tarvex"
+    assert obj.__name__ == obj.__qualname__ == name
+    if name in CLASSES:
+        assert isinstance(obj, type) and obj.__doc__
+
+
+@pytest.mark.parametrize(
+    "name, signature",
+    [(n, s) for n, s in {**FUNCTIONS, **CLASSES}.items() if s is not None and hasattr(tx, n)],
+)
+def test_text_signature(name, signature):
+    obj = getattr(tx, name)
+    assert obj.__text_signature__ == signature
+    assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
+
+
+def test_placeholder_signature_parameter_kinds():
+    params = inspect.signature(tx.Placeholder).parameters
+    P = inspect.Parameter
+    assert [(p.name, p.kind, p.default) for p in params.values()] == [
+        ("name", P.POSITIONAL_OR_KEYWORD, P.empty),
+        ("ndim", P.KEYWORD_ONLY, 0),
+        ("latex", P.KEYWORD_ONLY, None),
+        ("description", P.KEYWORD_ONLY, None),
+    ]
+    (value,) = inspect.signature(tx.NumberLit).parameters.values()
+    assert (value.name, value.kind, value.default) == ("value", P.POSITIONAL_OR_KEYWORD, P.empty)
