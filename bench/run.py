@@ -3,7 +3,8 @@
 Usage: python bench/run.py [substring ...]   (only cases whose name contains a substring)
 
 Each bench_*.py module beside this file defines `cases()`, yielding
-(name, ours, baseline) with two zero-argument callables doing the same work.
+(name, ours, baseline) with two zero-argument callables doing the same work, and may define
+`summary(results)`, called with {name: (ours, baseline)} in seconds, to print derived figures.
 """
 import importlib.util
 import pathlib
@@ -41,12 +42,16 @@ def load_modules():
 def main(filters):
     print(f"{'ratio':>8}  {'ours':>11}  {'baseline':>11}  case")
     for module in load_modules():
+        results = {}
         for name, ours, baseline in module.cases():
             if filters and not any(f in name for f in filters):
                 continue
             t_ours = best_time(ours)
             t_base = best_time(baseline)
+            results[name] = (t_ours, t_base)
             print(f"{t_ours / t_base:8.3f}  {fmt(t_ours)}  {fmt(t_base)}  {name}", flush=True)
+        if results and hasattr(module, "summary"):
+            module.summary(results)
 
 
 if __name__ == "__main__":

@@ -137,7 +137,7 @@ class Slots {
 template <ClassId K>
 nb::class_<ExprObject<K>> expr_class(nb::handle scope, const char* name, const char* doc,
                                      Slots& slots) {
-  nb::class_<ExprObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()));
+  nb::class_<ExprObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
   ClassInfo& info = class_info(K);
   info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
   info.construct_expr = [](void* p, Expression e) { new (p) ExprObject<K>{{std::move(e)}}; };
@@ -147,7 +147,7 @@ nb::class_<ExprObject<K>> expr_class(nb::handle scope, const char* name, const c
 template <ClassId K>
 nb::class_<CondObject<K>> cond_class(nb::handle scope, const char* name, const char* doc,
                                      Slots& slots) {
-  nb::class_<CondObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()));
+  nb::class_<CondObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
   ClassInfo& info = class_info(K);
   info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
   info.construct_cond = [](void* p, Condition c) { new (p) CondObject<K>{{std::move(c)}}; };

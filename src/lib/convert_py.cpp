@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "model/expression/operand/dummy_indexed_var_py.hpp"
+
 namespace tarvex::py {
 namespace {
 
@@ -82,6 +84,11 @@ Result<Expression> to_expression(PyObject* o) {
     TX_CHECK(require_scalar(e));
     return e;
   }
+  if (const DummyIndexedVar* d = as_dummy_indexed_var(o)) {
+    const auto& var = d->variable.as<DecisionVar>();
+    return modeling_error(std::string("dummy indexed ") + kind_word(var.kind) + "Var with name '" + var.name +
+                          "' must be called the `sum` or `prod` method to be converted into an expression.");
+  }
   return type_error("failed to convert into expression.");
 }
 
@@ -95,6 +102,30 @@ Result<Expression> to_decision_var(PyObject* o) {
   if (match(o, kDecisionVarCandidates) != ClassId::Count && expr_holder(o).expr)
     return expr_holder(o).expr;
   return type_error("failed to convert into decision var");
+}
+
+Status for_each_item(PyObject* o, const std::function<Status(PyObject*)>& each) {
+  if (PyUnicode_Check(o)) return type_error("Can't extract `str` to `Vec`");
+  if (!PySequence_Check(o))
+    return type_error(std::string("'") + type_name(o) + "' object cannot be converted to 'Sequence'");
+  nb::object fast = nb::steal(PySequence_Fast(o, "expected a sequence"));
+  if (!fast) {
+    PyErr_Clear();
+    return type_error(std::string("'") + type_name(o) + "' object cannot be converted to 'Sequence'");
+  }
+  const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast.ptr());
+  for (Py_ssize_t i = 0; i < n; ++i) TX_CHECK(each(PySequence_Fast_GET_ITEM(fast.ptr(), i)));
+  return Ok{};
+}
+
+Result<std::vector<Expression>> to_expression_list(PyObject* o) {
+  std::vector<Expression> out;
+  TX_CHECK(for_each_item(o, [&](PyObject* item) -> Status {
+    TX_TRY(Expression e, to_expression(item));
+    out.push_back(std::move(e));
+    return Ok{};
+  }));
+  return out;
 }
 
 PyObject* from_node(const Expression& e) { return wrap(class_of(e), e); }

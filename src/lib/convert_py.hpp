@@ -5,6 +5,8 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -19,6 +21,11 @@ Result<Expression> to_expression(PyObject* o);
 Result<Condition> to_condition(PyObject* o);
 // Python value -> decision-variable node of any shape.
 Result<Expression> to_decision_var(PyObject* o);
+
+// A sequence other than a str, each item converted to an expression.
+Result<std::vector<Expression>> to_expression_list(PyObject* o);
+// Runs `each` on the items of a sequence other than a str (TypeError otherwise).
+Status for_each_item(PyObject* o, const std::function<Status(PyObject*)>& each);
 
 // Node -> new Python object of the node's class (new reference, or nullptr when raising).
 PyObject* from_node(const Expression& e);

@@ -29,7 +29,10 @@ PyModuleDef g_module_def = {
 // Module functions, in registration order.
 using FunctionDef = PyMethodDef* (*)();
 const std::vector<FunctionDef>& functions() {
-  static const std::vector<FunctionDef> defs = {};
+  static const std::vector<FunctionDef> defs = {
+      abs_function, ceil_function, floor_function, log2_function,
+      log10_function, ln_function, min_function, max_function,
+  };
   return defs;
 }
 
@@ -42,6 +45,30 @@ const ClassEntry kClasses[] = {
     {"DataType", register_data_type},
     {"NumberLit", register_number_lit},
     {"Placeholder", register_placeholder},
+    {"Range", register_range},
+    {"Element", register_element},
+    {"Subscript", register_subscript},
+    {"ArrayLength", register_array_length},
+    {"DummyIndexedVar", register_dummy_indexed_var},
+    {"BinaryVar", register_binary_var},
+    {"IntegerVar", register_integer_var},
+    {"ContinuousVar", register_continuous_var},
+    {"SemiIntegerVar", register_semi_integer_var},
+    {"SemiContinuousVar", register_semi_continuous_var},
+    {"AbsOp", register_abs_op},
+    {"CeilOp", register_ceil_op},
+    {"FloorOp", register_floor_op},
+    {"Log2Op", register_log2_op},
+    {"Log10Op", register_log10_op},
+    {"LnOp", register_ln_op},
+    {"AddOp", register_add_op},
+    {"MulOp", register_mul_op},
+    {"ModOp", register_mod_op},
+    {"MinOp", register_min_op},
+    {"MaxOp", register_max_op},
+    {"PowOp", register_pow_op},
+    {"SumOp", register_sum_op},
+    {"ProdOp", register_prod_op},
 };
 
 bool append_all(PyObject* all, const char* name) {

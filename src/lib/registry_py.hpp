@@ -9,5 +9,39 @@ namespace tarvex::py {
 void register_data_type(nanobind::module_& m);
 void register_number_lit(nanobind::module_& m);
 void register_placeholder(nanobind::module_& m);
+void register_range(nanobind::module_& m);
+void register_element(nanobind::module_& m);
+void register_subscript(nanobind::module_& m);
+void register_array_length(nanobind::module_& m);
+void register_dummy_indexed_var(nanobind::module_& m);
+void register_binary_var(nanobind::module_& m);
+void register_integer_var(nanobind::module_& m);
+void register_continuous_var(nanobind::module_& m);
+void register_semi_integer_var(nanobind::module_& m);
+void register_semi_continuous_var(nanobind::module_& m);
+void register_abs_op(nanobind::module_& m);
+void register_ceil_op(nanobind::module_& m);
+void register_floor_op(nanobind::module_& m);
+void register_log2_op(nanobind::module_& m);
+void register_log10_op(nanobind::module_& m);
+void register_ln_op(nanobind::module_& m);
+void register_add_op(nanobind::module_& m);
+void register_mul_op(nanobind::module_& m);
+void register_mod_op(nanobind::module_& m);
+void register_min_op(nanobind::module_& m);
+void register_max_op(nanobind::module_& m);
+void register_pow_op(nanobind::module_& m);
+void register_sum_op(nanobind::module_& m);
+void register_prod_op(nanobind::module_& m);
+
+// Module functions.
+PyMethodDef* abs_function();
+PyMethodDef* ceil_function();
+PyMethodDef* floor_function();
+PyMethodDef* log2_function();
+PyMethodDef* log10_function();
+PyMethodDef* ln_function();
+PyMethodDef* min_function();
+PyMethodDef* max_function();
 
 }  // namespace tarvex::py

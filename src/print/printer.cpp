@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "model/expression/operator/arithmetic.hpp"
 #include "print/number_format.hpp"
 
 namespace tarvex {
@@ -82,6 +83,11 @@ bool needs_parens(const Entry& child, const Entry& parent, PrintMode mode) {
   }
 }
 
+// Whether a literal is written with a leading minus sign (a negative NaN is written "NaN").
+bool has_minus(const NumberLit& n) {
+  return n.is_negative() && (n.is_integer() || n.float_value() == n.float_value());
+}
+
 std::string number_text(const NumberLit& n) {
   return n.is_integer() ? format_int(n.int_value()) : format_double(n.float_value());
 }
@@ -153,7 +159,7 @@ class Printer {
   void write_number(const NumberLit& n) {
     if (repr()) {
       put("NumberLit(value=", number_text(n), ")");
-    } else if (latex() && n.is_negative()) {
+    } else if (latex() && has_minus(n)) {
       put("(", number_text(n), ")");
     } else {
       out_ += number_text(n);
@@ -341,7 +347,7 @@ class Printer {
       write_expr(t);
       return;
     }
-    if (!repr() && is_literal(t) && t.as<NumberLit>().is_negative()) {
+    if (!repr() && is_literal(t) && has_minus(t.as<NumberLit>())) {
       drop_trailing_plus();
       put("- ", number_text(t.as<NumberLit>()).substr(1));
       return;
@@ -349,7 +355,7 @@ class Printer {
     if (const auto* m = t.get_if<CommutativeOp>(); m && m->kind == CommutativeKind::Mul &&
                                                     !m->terms.empty() && is_literal(m->terms[0])) {
       const NumberLit& c = m->terms[0].as<NumberLit>();
-      const bool handled = repr() ? c.is_minus_one() : c.is_negative();
+      const bool handled = repr() ? c.is_minus_one() : has_minus(c);
       if (handled) {
         drop_trailing_plus();
         out_ += "- ";
@@ -467,18 +473,11 @@ class Printer {
     write_expr(r.operand);
   }
 
-  // The last value of a range: its end minus one.
+  // The last value of a range: its end minus one, built by the subtraction rule so that
+  // literal ends fold (10 gives 9, N + 1 gives N).
   void write_upper_bound(const Expression& end) {
-    if (const auto* n = end.get_if<NumberLit>()) {
-      if (n->is_integer()) {
-        write_number(NumberLit{std::int64_t(static_cast<std::uint64_t>(n->int_value()) - 1)});
-      } else {
-        write_number(NumberLit{n->float_value() - 1.0});
-      }
-      return;
-    }
-    write_expr(end);
-    out_ += " - 1";
+    auto last = subtract(end, make_int(1));
+    write_expr(last ? *last : end);
   }
 
   const char* comparison_operator(ComparisonKind k) const {
@@ -527,6 +526,13 @@ Result<std::string> render_condition(PrintMode mode, const Condition& c) {
   p.push(entry_of(c));
   p.write_condition(c);
   return p.take();
+}
+
+Result<std::string> render_range(PrintMode mode, const Range& r) {
+  TX_TRY(std::string start, render_expression(mode, r.start));
+  TX_TRY(std::string end, render_expression(mode, r.end));
+  if (mode == PrintMode::Repr) return "(" + start + ", " + end + ")";
+  return "[" + start + ".." + end + ")";
 }
 
 std::string text_of(const Expression& e) {

@@ -23,6 +23,10 @@ Result<std::string> render_expression(PrintMode mode, const Expression& e);
 // Condition entry.
 Result<std::string> render_condition(PrintMode mode, const Condition& c);
 
+// A range as Python shows it: str "[start..end)", repr "(start, end)", each end through
+// the generic entry of the mode.
+Result<std::string> render_range(PrintMode mode, const Range& r);
+
 // Text forms for messages. A tree too high to print shows as "...".
 std::string text_of(const Expression& e);
 std::string text_of(const Condition& c);

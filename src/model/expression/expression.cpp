@@ -157,9 +157,13 @@ struct Facts {
   void operator()(const Comparison& c) {
     child(c.left);
     child(c.right);
+    has_dv = (c.left && c.left.contains_decision_var()) || (c.right && c.right.contains_decision_var());
   }
   void operator()(const Logical& l) {
-    for (const Condition& c : l.terms) child(c);
+    for (const Condition& c : l.terms) {
+      child(c);
+      has_dv = has_dv || (c && c.contains_decision_var());
+    }
   }
 };
 
@@ -182,6 +186,7 @@ Condition make_cond(CondVariant v) {
   std::visit(f, v);
   auto* n = new CondNode(std::move(v));
   n->height = plus_one(f.below);
+  n->has_dv = f.has_dv;
   return Condition(n);
 }
 
@@ -224,6 +229,7 @@ Condition with_latex(const Condition& c, OptString latex) {
   std::visit([&](auto& v) { v.latex = std::move(latex); }, copy);
   auto* n = new CondNode(std::move(copy));
   n->height = c.node().height;
+  n->has_dv = c.node().has_dv;
   return Condition(n);
 }
 

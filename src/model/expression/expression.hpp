@@ -134,6 +134,7 @@ class Condition : public Handle<CondNode> {
 
   CondKind kind() const;
   std::uint32_t height() const;
+  bool contains_decision_var() const;
   const OptString& latex() const;
 
   template <class T>
@@ -306,6 +307,7 @@ struct CondNode final : NodeBase {
   explicit CondNode(CondVariant v) : value(std::move(v)) {}
   CondVariant value;
   std::uint32_t height = 1;
+  bool has_dv = false;  // a side of some comparison contains a decision variable
 };
 
 // ---------------------------------------------------------------------------------------
@@ -350,6 +352,7 @@ inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
 inline std::uint32_t Condition::height() const { return node().height; }
+inline bool Condition::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Condition::get_if() const {
   return std::get_if<T>(&node().value);

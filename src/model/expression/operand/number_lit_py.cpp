@@ -1,4 +1,5 @@
 // NumberLit: an integer or float constant of a model.
+#include "lib/arithmetic_py.hpp"
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/expression/operand/data_type_py.hpp"
@@ -49,6 +50,7 @@ PyGetSetDef kGetters[] = {
 void register_number_lit(nb::module_& m) {
   static Slots slots;
   slots.constructor(&number_lit_new).expr_printing().add(Py_tp_getset, kGetters);
+  add_arithmetic_slots(slots, false);
   expr_class<ClassId::NumberLit>(m, "NumberLit",
                                  "NumberLit(value)\n--\n\n"
                                  "A class for creating a number literal.\n\n"

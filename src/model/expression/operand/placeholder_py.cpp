@@ -1,5 +1,8 @@
 // Placeholder: named input data with a fixed number of dimensions.
+#include "lib/arithmetic_py.hpp"
 #include "lib/convert_py.hpp"
+#include "model/expression/operand/array_length_py.hpp"
+#include "model/expression/operand/subscript_py.hpp"
 #include "lib/registry_py.hpp"
 
 namespace tarvex::py {
@@ -30,10 +33,12 @@ PyGetSetDef kGetters[] = {
     TX_GETTER("name", get_name, "The name of the placeholder."),
     TX_GETTER("ndim", get_ndim, "The number of dimensions; 0 for a scalar."),
     TX_GETTER("description", get_description, "The description, or None."),
+    TX_GETTER("shape", shape_getter, "The length of each axis, as ArrayLength objects."),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef kMethods[] = {
+    TX_METHOD("len_at", len_at_method, kLenAtDoc),
     TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
     {nullptr, nullptr, 0, nullptr},
 };
@@ -42,7 +47,12 @@ PyMethodDef kMethods[] = {
 
 void register_placeholder(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&placeholder_new).expr_printing().add(Py_tp_getset, kGetters).methods(kMethods);
+  slots.constructor(&placeholder_new)
+      .expr_printing()
+      .add(Py_tp_getset, kGetters)
+      .methods(kMethods)
+      .add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
+  add_arithmetic_slots(slots, false);
   expr_class<ClassId::Placeholder>(
       m, "Placeholder",
       "Placeholder(name, *, ndim=0, latex=None, description=None)\n--\n\n"

@@ -1,0 +1,80 @@
+// Subscript: an entry, or a lower-dimensional part, of an array operand.
+#include "model/expression/operand/subscript_py.hpp"
+
+#include "lib/arithmetic_py.hpp"
+#include "lib/convert_py.hpp"
+#include "lib/registry_py.hpp"
+#include "model/expression/operand/array_length_py.hpp"
+#include "model/expression/operand/subscript.hpp"
+
+namespace tarvex::py {
+namespace {
+
+const Subscript& node(PyObject* self) { return expr_holder(self).expr.as<Subscript>(); }
+
+PyObject* get_variable(PyObject* self, void*) { return from_node(node(self).variable); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr.ndim()); }
+PyObject* get_subscripts(PyObject* self, void*) {
+  const auto& subs = node(self).subscripts;
+  nb::object list = nb::steal(PyList_New(Py_ssize_t(subs.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < subs.size(); ++i) {
+    PyObject* item = from_node(subs[i]);
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
+  }
+  return list.release().ptr();
+}
+
+PyGetSetDef kGetters[] = {
+    TX_GETTER("variable", get_variable, "The subscripted array."),
+    TX_GETTER("subscripts", get_subscripts, "The subscripts, in order."),
+    TX_GETTER("ndim", get_ndim, "The number of dimensions left after subscripting."),
+    TX_GETTER("shape", shape_getter, "The lengths of the remaining axes, as ArrayLength objects."),
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef kMethods[] = {
+    TX_METHOD("len_at", len_at_method, kLenAtDoc),
+    TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* array_getitem(PyObject* self, PyObject* index) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const Expression& receiver = expr_holder(self).expr;
+    std::vector<Expression> items;
+    ItemCheck when = ItemCheck::AfterCount;
+    if (auto single = to_expression(index)) {
+      items.push_back(std::move(single).value());
+    } else {
+      auto list = to_expression_list(index);
+      if (!list) return raise(list.error());
+      items = std::move(list).value();
+      when = ItemCheck::BeforeCount;
+    }
+    if (receiver.ndim() == 0) {
+      auto failed = make_subscript(receiver, {}, when);
+      return raise(type_error("ModelingError: " + failed.error().message));
+    }
+    return result_object(make_subscript(receiver, std::move(items), when));
+  });
+}
+
+void register_subscript(nb::module_& m) {
+  static Slots slots;
+  slots.no_constructor()
+      .expr_printing()
+      .add(Py_tp_getset, kGetters)
+      .methods(kMethods)
+      .add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
+  add_arithmetic_slots(slots, false);
+  expr_class<ClassId::Subscript>(m, "Subscript",
+                                 "A subscripted array: an entry, or a lower-dimensional part, of a "
+                                 "placeholder, an element or a decision variable.",
+                                 slots);
+}
+
+}  // namespace tarvex::py

@@ -1,0 +1,175 @@
+// Addition, subtraction and negation.
+//
+// A sum keeps at most one literal term, always the last one and never zero. Terms are
+// appended through TermList::appended, which extends the shared buffer when the sum being
+// extended is the newest view of it, so `s = s + x[k]` in a loop costs O(1) per step.
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "model/expression/operator/arithmetic.hpp"
+#include "model/expression/operator/fold.hpp"
+
+namespace tarvex {
+namespace {
+
+const NumberLit* literal(const Expression& e) { return e.get_if<NumberLit>(); }
+
+bool is_zero_literal(const Expression& e) {
+  const NumberLit* l = literal(e);
+  return l && l->is_zero();
+}
+
+bool has_latex(const Expression& e) { return e.latex().has_value(); }
+
+// The sum `e` when it can absorb other terms: an AddOp without custom LaTeX.
+const CommutativeOp* open_sum(const Expression& e) {
+  const CommutativeOp* c = e.get_if<CommutativeOp>();
+  return c && c->kind == CommutativeKind::Add && !c->latex ? c : nullptr;
+}
+
+Expression sum_node(TermList terms) {
+  return make_expr(CommutativeOp{CommutativeKind::Add, std::move(terms), std::nullopt});
+}
+
+bool ends_with_literal(const TermList& t) { return !t.empty() && t.back().kind() == ExprKind::Number; }
+
+// The terms with the constant `c` added: folded into a trailing literal, or appended.
+TermList add_constant(const TermList& terms, const Expression& c) {
+  if (!ends_with_literal(terms)) return terms.appended(c);
+  std::vector<Expression> v;
+  v.reserve(terms.size());
+  for (std::size_t i = 0; i + 1 < terms.size(); ++i) v.push_back(terms[i]);
+  v.push_back(make_expr(fold_add(terms.back().as<NumberLit>(), c.as<NumberLit>())));
+  return TermList(std::move(v));
+}
+
+// The terms with `t` added: a literal goes into the constant; any other term goes just
+// before a trailing literal, or at the end.
+TermList append_term(const TermList& terms, const Expression& t) {
+  if (literal(t)) return add_constant(terms, t);
+  if (!ends_with_literal(terms)) return terms.appended(t);
+  std::vector<Expression> v;
+  v.reserve(terms.size() + 1);
+  for (std::size_t i = 0; i + 1 < terms.size(); ++i) v.push_back(terms[i]);
+  v.push_back(t);
+  v.push_back(terms.back());
+  return TermList(std::move(v));
+}
+
+// Removes zero literal terms; a single remaining term stands for the whole sum.
+Expression clean_up(TermList terms) {
+  bool any_zero = false;
+  for (std::size_t i = 0; i < terms.size() && !any_zero; ++i) any_zero = is_zero_literal(terms[i]);
+  if (any_zero) {
+    std::vector<Expression> v;
+    v.reserve(terms.size());
+    for (std::size_t i = 0; i < terms.size(); ++i)
+      if (!is_zero_literal(terms[i])) v.push_back(terms[i]);
+    terms = TermList(std::move(v));
+  }
+  if (terms.size() == 1) return terms[0];
+  return sum_node(std::move(terms));
+}
+
+// A new sum of the given operands: the literals are folded into one last term, which is
+// dropped when it is zero.
+Expression build_sum(std::initializer_list<Expression> operands) {
+  std::vector<Expression> v;
+  v.reserve(operands.size());
+  NumberLit total{std::int64_t{0}};
+  const Expression* only = nullptr;  // the literal operand, when there is exactly one
+  int literals = 0;
+  for (const Expression& t : operands) {
+    if (const NumberLit* l = literal(t)) {
+      total = fold_add(total, *l);
+      only = &t;
+      ++literals;
+    } else {
+      v.push_back(t);
+    }
+  }
+  if (!total.is_zero()) v.push_back(literals == 1 ? *only : make_expr(total));
+  return sum_node(TermList(std::move(v)));
+}
+
+// Two sums become one: the non-literal terms of lhs, then those of rhs, then the folded
+// constant of both.
+Expression merge(const TermList& a, const TermList& b) {
+  const bool a_lit = ends_with_literal(a);
+  const bool b_lit = ends_with_literal(b);
+  const std::size_t an = a.size() - (a_lit ? 1 : 0);
+  const std::size_t bn = b.size() - (b_lit ? 1 : 0);
+  TermList out;
+  if (!a_lit) {
+    out = a;  // extends a's buffer when a is its newest view
+    for (std::size_t i = 0; i < bn; ++i) out = out.appended(b[i]);
+  } else {
+    std::vector<Expression> v;
+    v.reserve(an + bn + 1);
+    for (std::size_t i = 0; i < an; ++i) v.push_back(a[i]);
+    for (std::size_t i = 0; i < bn; ++i) v.push_back(b[i]);
+    out = TermList(std::move(v));
+  }
+  if (a_lit && b_lit) {
+    out = out.appended(make_expr(fold_add(a.back().as<NumberLit>(), b.back().as<NumberLit>())));
+  } else if (a_lit) {
+    out = out.appended(a.back());
+  } else if (b_lit) {
+    out = out.appended(b.back());
+  }
+  return clean_up(std::move(out));
+}
+
+}  // namespace
+
+Result<Expression> add(const Expression& lhs, const Expression& rhs) {
+  const NumberLit* ll = literal(lhs);
+  const NumberLit* rl = literal(rhs);
+  if (ll && rl) return make_expr(fold_add(*ll, *rl));
+  if (ll && ll->is_zero()) return rhs;
+  if (rl && rl->is_zero()) return lhs;
+
+  // A node with custom LaTeX stays one term: it is never opened, though it may join an
+  // open sum on the other side.
+  const bool lx = has_latex(lhs);
+  const bool rx = has_latex(rhs);
+  const CommutativeOp* ls = open_sum(lhs);
+  const CommutativeOp* rs = open_sum(rhs);
+  if (ll && rx) return build_sum({lhs, rhs});
+  if (ls && rx) return sum_node(append_term(ls->terms, rhs));
+  if (rs && lx) return sum_node(append_term(rs->terms, lhs));
+  if (lx || rx) return build_sum({lhs, rhs});
+
+  if (ll && rs) return clean_up(add_constant(rs->terms, lhs));
+  if (ls) {
+    if (rl) return clean_up(add_constant(ls->terms, rhs));
+    if (rs) return merge(ls->terms, rs->terms);
+    return sum_node(append_term(ls->terms, rhs));
+  }
+  if (rs) return sum_node(append_term(rs->terms, lhs));
+  return build_sum({lhs, rhs});
+}
+
+Result<Expression> subtract(const Expression& lhs, const Expression& rhs) {
+  const NumberLit* ll = literal(lhs);
+  const NumberLit* rl = literal(rhs);
+  const bool lz = ll && ll->is_zero();
+  const bool rz = rl && rl->is_zero();
+  if (lz && rz) return make_int(0);
+  if (lz) return multiply(make_int(-1), rhs);
+  if (rz) return lhs;
+  if (ll && rl) return make_expr(fold_sub(*ll, *rl));
+  TX_TRY(Expression negated, multiply(make_int(-1), rhs));
+  return add(lhs, negated);
+}
+
+Expression negate(const Expression& e) {
+  if (const NumberLit* l = literal(e)) return make_expr(fold_neg(*l));
+  // Multiplying by a non-zero literal cannot fail.
+  return multiply(make_int(-1), e).value();
+}
+
+}  // namespace tarvex
