@@ -66,6 +66,13 @@ Expression operator/(const Expression& l, const Expression& r) { return value_or
 Expression operator-(const Expression& e) { return negate(e); }
 Expression pw(const Expression& l, const Expression& r) { return value_or_fail(power(l, r)); }
 Expression latex(const Expression& e, const char* s) { return with_latex(e, s); }
+Expression fn(UnaryKind k, const Expression& e) { return value_or_fail(unary(k, e)); }
+Expression mn(std::vector<Expression> t) {
+  return value_or_fail(min_max(CommutativeKind::Min, std::move(t)));
+}
+Expression mx(std::vector<Expression> t) {
+  return value_or_fail(min_max(CommutativeKind::Max, std::move(t)));
+}
 
 // A compact structural form: integer literals in decimal, float literals with a trailing
 // "f", operators as Kind(children...), custom LaTeX as a "{...}" suffix.
@@ -172,8 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         FoldCase{"MulOverflowsToFloat", FoldOp::Mul, {kMax}, {2}, {2.0 * 9223372036854775807.0}},
         FoldCase{"MulMinTimesMinusOneOverflows", FoldOp::Mul, {kMin}, {-1}, {kTwo63}},
         FoldCase{"MulMinTimesOneStaysInt", FoldOp::Mul, {kMin}, {1}, {kMin}},
-        FoldCase{"MulBigPositiveStaysInt", FoldOp::Mul, {std::int64_t{3037000499}}, {std::int64_t{3037000499}},
-                 {std::int64_t{9223372030926249001}}},
+        FoldCase{"MulBigPositiveStaysInt", FoldOp::Mul, {std::int64_t{3037000499}},
+                 {std::int64_t{3037000499}}, {std::int64_t{9223372030926249001}}},
         FoldCase{"NegInt", FoldOp::Neg, {5}, {0}, {-5}},
         FoldCase{"NegIntZeroStaysInt", FoldOp::Neg, {0}, {0}, {0}},
         FoldCase{"NegMaxIsMinPlusOne", FoldOp::Neg, {kMax}, {0}, {kMin + 1}},
@@ -326,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Mul(a, b, Mul(x, y){M})"},
         ShapeCase{"LatexProductAfterConstant", [] { return (I(2) * a()) * M(); }, "Mul(2, a, Mul(x, y){M})"},
         ShapeCase{"LatexProductWithLeaf", [] { return M() * z(); }, "Mul(Mul(x, y){M}, z)"},
-        ShapeCase{"MinIsAFactor", [] { return value_or_fail(min_max(CommutativeKind::Min, {a(), b()})) * c(); },
+        ShapeCase{"MinIsAFactor", [] { return mn({a(), b()}) * c(); },
                   "Mul(Min(a, b), c)"}),
     case_name);
 
@@ -353,19 +360,18 @@ INSTANTIATE_TEST_SUITE_P(
     UnaryMinMax, ArithmeticShape,
     ::testing::Values(
         ShapeCase{"AbsIsNotSimplified",
-                  [] { return value_or_fail(unary(UnaryKind::Abs, value_or_fail(unary(UnaryKind::Abs, a())))); },
+                  [] { return fn(UnaryKind::Abs, fn(UnaryKind::Abs, a())); },
                   "Abs(Abs(a))"},
-        ShapeCase{"LnOfLiteral", [] { return value_or_fail(unary(UnaryKind::Ln, I(1))); }, "Ln(1)"},
-        ShapeCase{"Log2OfSum", [] { return value_or_fail(unary(UnaryKind::Log2, a() + I(1))); },
+        ShapeCase{"LnOfLiteral", [] { return fn(UnaryKind::Ln, I(1)); }, "Ln(1)"},
+        ShapeCase{"Log2OfSum", [] { return fn(UnaryKind::Log2, a() + I(1)); },
                   "Log2(Add(a, 1))"},
-        ShapeCase{"MinOfNothing", [] { return value_or_fail(min_max(CommutativeKind::Min, {})); }, "Min()"},
-        ShapeCase{"MaxOfOne", [] { return value_or_fail(min_max(CommutativeKind::Max, {a()})); }, "Max(a)"},
+        ShapeCase{"MinOfNothing", [] { return mn({}); }, "Min()"},
+        ShapeCase{"MaxOfOne", [] { return mx({a()}); }, "Max(a)"},
         ShapeCase{"MaxKeepsOrderAndRepeats",
-                  [] { return value_or_fail(min_max(CommutativeKind::Max, {b(), a(), b()})); }, "Max(b, a, b)"},
+                  [] { return mx({b(), a(), b()}); }, "Max(b, a, b)"},
         ShapeCase{"MinNeitherFlattensNorFolds",
                   [] {
-                    Expression inner = value_or_fail(min_max(CommutativeKind::Min, {a(), b()}));
-                    return value_or_fail(min_max(CommutativeKind::Min, {inner, I(1), I(2)}));
+                    return mn({mn({a(), b()}), I(1), I(2)});
                   },
                   "Min(Min(a, b), 1, 2)"}),
     case_name);
@@ -468,7 +474,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "the 1-th term contains a decision variable"},
         ErrorCase{"MinFirstTerm", [] { return min_max(CommutativeKind::Min, {x()}); }, kModeling,
                   "the 0-th term contains a decision variable"},
-        ErrorCase{"MinReportsFirstOffender", [] { return min_max(CommutativeKind::Min, {a(), b(), x() + I(1), y()}); },
+        ErrorCase{"MinReportsFirstOffender",
+                  [] { return min_max(CommutativeKind::Min, {a(), b(), x() + I(1), y()}); },
                   kModeling, "the 2-th term contains a decision variable"}),
     error_case_name);
 
@@ -566,7 +573,7 @@ TEST(LongChains, SumOfDistinctPlaceholders) {
   Expression s = p[0];
   Expression early;
   for (std::size_t k = 1; k < kLong; ++k) {
-    s = value_or_fail(add(s, p[k]));
+    s = s + p[k];
     if (k == 10) early = s;
   }
   const CommutativeOp* sum = s.get_if<CommutativeOp>();
@@ -581,14 +588,14 @@ TEST(LongChains, SumOfDistinctPlaceholders) {
 TEST(LongChains, SumOfScaledTermsWithAndWithoutConstant) {
   const std::vector<Expression> p = placeholders(kLong);
   Expression s = I(0);
-  for (std::size_t k = 0; k < kLong; ++k) s = value_or_fail(add(s, value_or_fail(multiply(I(std::int64_t(k) + 2), p[k]))));
+  for (std::size_t k = 0; k < kLong; ++k) s = s + I(std::int64_t(k) + 2) * p[k];
   const TermList& terms = s.as<CommutativeOp>().terms;
   ASSERT_EQ(terms.size(), kLong);
   EXPECT_EQ(shape(terms[0]), "Mul(2, p0)");
   EXPECT_EQ(shape(terms[kLong - 1]), "Mul(100001, p99999)");
   // A constant goes last and later terms go before it.
-  s = value_or_fail(add(s, I(5)));
-  s = value_or_fail(add(s, p[0]));
+  s = s + I(5);
+  s = s + p[0];
   const TermList& more = s.as<CommutativeOp>().terms;
   ASSERT_EQ(more.size(), kLong + 2);
   EXPECT_EQ(more[kLong].identity(), p[0].identity());
@@ -597,18 +604,19 @@ TEST(LongChains, SumOfScaledTermsWithAndWithoutConstant) {
 
 TEST(LongChains, ProductOfDistinctPlaceholders) {
   const std::vector<Expression> p = placeholders(kLong);
-  Expression m = value_or_fail(multiply(I(3), p[0]));
-  for (std::size_t k = 1; k < kLong; ++k) m = value_or_fail(multiply(m, p[k]));
+  Expression m = I(3) * p[0];
+  for (std::size_t k = 1; k < kLong; ++k) m = m * p[k];
   const TermList& terms = m.as<CommutativeOp>().terms;
   ASSERT_EQ(terms.size(), kLong + 1);
   EXPECT_EQ(shape(terms[0]), "3");
   for (std::size_t k = 0; k < kLong; ++k) ASSERT_EQ(terms[k + 1].identity(), p[k].identity()) << k;
 }
 
+// Merging: the terms of each right-hand sum are appended to the growing left one.
 TEST(LongChains, SumGrownBySmallSums) {
   const std::vector<Expression> p = placeholders(kLong);
-  Expression s = value_or_fail(add(p[0], p[1]));
-  for (std::size_t k = 2; k + 1 < kLong; k += 2) s = value_or_fail(add(s, value_or_fail(add(p[k], p[k + 1]))));
+  Expression s = p[0] + p[1];
+  for (std::size_t k = 2; k + 1 < kLong; k += 2) s = s + (p[k] + p[k + 1]);
   const TermList& terms = s.as<CommutativeOp>().terms;
   ASSERT_EQ(terms.size(), kLong);
   for (std::size_t k = 0; k < kLong; ++k) ASSERT_EQ(terms[k].identity(), p[k].identity()) << k;

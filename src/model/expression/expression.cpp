@@ -60,6 +60,7 @@ TermList::TermList(std::vector<Expression> terms)
 void TermList::account(const Expression& t) {
   max_height_ = std::max(max_height_, t.height());
   any_dv_ = any_dv_ || t.contains_decision_var();
+  if (const NumberLit* l = t.get_if<NumberLit>()) any_zero_ = any_zero_ || l->is_zero();
 }
 
 TermList TermList::appended(Expression t) const {
@@ -73,6 +74,7 @@ TermList TermList::appended(Expression t) const {
   }
   out.max_height_ = max_height_;
   out.any_dv_ = any_dv_;
+  out.any_zero_ = any_zero_;
   out.account(t);
   out.buf_->push_back(std::move(t));
   out.n_ = n_ + 1;

@@ -162,6 +162,8 @@ class TermList {
   const Expression& back() const { return (*buf_)[n_ - 1]; }
   std::uint32_t max_height() const { return max_height_; }
   bool any_decision_var() const { return any_dv_; }
+  // Whether some term is a zero literal (so clean-ups need not scan long lists).
+  bool any_zero_literal() const { return any_zero_; }
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
@@ -174,6 +176,7 @@ class TermList {
   std::size_t n_ = 0;
   std::uint32_t max_height_ = 0;
   bool any_dv_ = false;
+  bool any_zero_ = false;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -61,9 +61,7 @@ TermList append_term(const TermList& terms, const Expression& t) {
 
 // Removes zero literal terms; a single remaining term stands for the whole sum.
 Expression clean_up(TermList terms) {
-  bool any_zero = false;
-  for (std::size_t i = 0; i < terms.size() && !any_zero; ++i) any_zero = is_zero_literal(terms[i]);
-  if (any_zero) {
+  if (terms.any_zero_literal()) {
     std::vector<Expression> v;
     v.reserve(terms.size());
     for (std::size_t i = 0; i < terms.size(); ++i)
