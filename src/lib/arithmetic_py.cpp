@@ -2,6 +2,7 @@
 
 #include "lib/convert_py.hpp"
 #include "model/expression/operator/arithmetic.hpp"
+#include "model/expression/operator/comparison_op/comparison_op.hpp"
 
 namespace tarvex::py {
 namespace {
@@ -68,6 +69,27 @@ PyObject* var_divide_slot(PyObject* a, PyObject* b) {
   });
 }
 
+// self == other, self < other, ...: a comparison with self on the left.
+PyObject* compare_slot(PyObject* self, PyObject* other, int op) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    ComparisonKind kind;
+    switch (op) {
+      case Py_EQ: kind = ComparisonKind::Equal; break;
+      case Py_NE: kind = ComparisonKind::NotEqual; break;
+      case Py_LT: kind = ComparisonKind::LessThan; break;
+      case Py_LE: kind = ComparisonKind::LessThanEqual; break;
+      case Py_GT: kind = ComparisonKind::GreaterThan; break;
+      case Py_GE: kind = ComparisonKind::GreaterThanEqual; break;
+      default: return raise(value_error("invalid comparison operator"));
+    }
+    auto left = to_expression(self);
+    if (!left) return raise(left.error());
+    auto right = to_expression(other);
+    if (!right) return raise(right.error());
+    return from_node(make_comparison(kind, std::move(left).value(), std::move(right).value()));
+  });
+}
+
 template <class F>
 void* slot(F f) {
   return reinterpret_cast<void*>(f);
@@ -87,6 +109,7 @@ void add_arithmetic_slots(Slots& s, bool decision_var) {
   s.add(Py_nb_multiply, slot(&arithmetic<&N::nb_multiply, &multiply>));
   s.add(Py_nb_power, slot(&power_slot));
   s.add(Py_nb_negative, slot(&negative_slot));
+  s.add(Py_tp_richcompare, slot(&compare_slot));
   if (decision_var) {
     s.add(Py_nb_true_divide, slot(&var_divide_slot));
   } else {

@@ -1,4 +1,5 @@
-// The number protocol of the 24 arithmetic classes: +, -, *, /, %, ** and unary minus.
+// The number protocol of the 24 arithmetic classes: +, -, *, /, %, ** and unary minus, and
+// the comparisons ==, !=, <, <=, >, >=, which build conditions.
 // Each slot converts both operands with the conversion to expression (the receiver first)
 // and calls the core operation with the operands in their written order.
 #pragma once

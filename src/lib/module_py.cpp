@@ -31,7 +31,7 @@ using FunctionDef = PyMethodDef* (*)();
 const std::vector<FunctionDef>& functions() {
   static const std::vector<FunctionDef> defs = {
       abs_function, ceil_function, floor_function, log2_function,
-      log10_function, ln_function, min_function, max_function,
+      log10_function, ln_function, min_function, max_function, sum_function, prod_function,
   };
   return defs;
 }
@@ -69,6 +69,20 @@ const ClassEntry kClasses[] = {
     {"PowOp", register_pow_op},
     {"SumOp", register_sum_op},
     {"ProdOp", register_prod_op},
+    {"AndOp", register_and_op},
+    {"OrOp", register_or_op},
+    {"XorOp", register_xor_op},
+    {"EqualOp", register_equal_op},
+    {"NotEqualOp", register_not_equal_op},
+    {"LessThanOp", register_less_than_op},
+    {"LessThanEqualOp", register_less_than_equal_op},
+    {"GreaterThanOp", register_greater_than_op},
+    {"GreaterThanEqualOp", register_greater_than_equal_op},
+    {"Problem", register_problem},
+    {"ProblemSense", register_problem_sense},
+    {"Constraint", register_constraint},
+    {"ConstraintSense", register_constraint_sense},
+    {"CustomPenaltyTerm", register_custom_penalty_term},
 };
 
 bool append_all(PyObject* all, const char* name) {

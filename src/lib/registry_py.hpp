@@ -33,6 +33,20 @@ void register_max_op(nanobind::module_& m);
 void register_pow_op(nanobind::module_& m);
 void register_sum_op(nanobind::module_& m);
 void register_prod_op(nanobind::module_& m);
+void register_and_op(nanobind::module_& m);
+void register_or_op(nanobind::module_& m);
+void register_xor_op(nanobind::module_& m);
+void register_equal_op(nanobind::module_& m);
+void register_not_equal_op(nanobind::module_& m);
+void register_less_than_op(nanobind::module_& m);
+void register_less_than_equal_op(nanobind::module_& m);
+void register_greater_than_op(nanobind::module_& m);
+void register_greater_than_equal_op(nanobind::module_& m);
+void register_problem(nanobind::module_& m);
+void register_problem_sense(nanobind::module_& m);
+void register_constraint(nanobind::module_& m);
+void register_constraint_sense(nanobind::module_& m);
+void register_custom_penalty_term(nanobind::module_& m);
 
 // Module functions.
 PyMethodDef* abs_function();
@@ -43,5 +57,7 @@ PyMethodDef* log10_function();
 PyMethodDef* ln_function();
 PyMethodDef* min_function();
 PyMethodDef* max_function();
+PyMethodDef* sum_function();
+PyMethodDef* prod_function();
 
 }  // namespace tarvex::py

@@ -4,7 +4,7 @@
 
 namespace tarvex::py {
 
-// DataType.INTEGER or DataType.FLOAT (borrowed reference).
+// DataType.INTEGER or DataType.FLOAT (new reference).
 PyObject* data_type_member(bool integer);
 
 }  // namespace tarvex::py

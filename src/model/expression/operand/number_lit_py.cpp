@@ -34,9 +34,7 @@ PyObject* get_value(PyObject* self, void*) {
 }
 
 PyObject* get_dtype(PyObject* self, void*) {
-  PyObject* member = data_type_member(lit(self).is_integer());
-  Py_XINCREF(member);
-  return member;
+  return data_type_member(lit(self).is_integer());
 }
 
 PyGetSetDef kGetters[] = {

@@ -1,0 +1,71 @@
+// The logical classes AndOp, OrOp, XorOp, and the logical operators of every condition class.
+#include "model/expression/operator/logical_op/logical_op_py.hpp"
+
+#include "lib/convert_py.hpp"
+#include "lib/registry_py.hpp"
+#include "model/expression/operator/logical_op/logical_op.hpp"
+
+namespace tarvex::py {
+namespace {
+
+bool is_condition(PyObject* o) {
+  for (int k = int(ClassId::AndOp); k <= int(ClassId::GreaterThanEqualOp); ++k)
+    if (is_instance(o, ClassId(k))) return true;
+  return false;
+}
+
+// self & other, self | other, self ^ other: self must be a condition (else the reflected
+// operation is tried); other is converted to a condition.
+template <LogicalKind K>
+PyObject* logical_slot(PyObject* self, PyObject* other) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    if (!is_condition(self)) Py_RETURN_NOTIMPLEMENTED;
+    auto right = to_condition(other);
+    if (!right) return raise(right.error());
+    return from_node(make_logical(K, cond_holder(self).cond, std::move(right).value()));
+  });
+}
+
+PyObject* get_terms(PyObject* self, void*) {
+  const auto& terms = cond_holder(self).cond.as<Logical>().terms;
+  nb::object list = nb::steal(PyList_New(Py_ssize_t(terms.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < terms.size(); ++i) {
+    PyObject* item = from_node(terms[i]);
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
+  }
+  return list.release().ptr();
+}
+
+PyGetSetDef kLogicalGetters[] = {
+    TX_GETTER("terms", get_terms, "The two conditions combined, in order."),
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef kMethods[] = {
+    TX_METHOD("set_latex", cond_set_latex, kSetLatexDoc),
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+void add_condition_slots(Slots& slots) {
+  slots.cond_printing()
+      .methods(kMethods)
+      .add(Py_nb_and, reinterpret_cast<void*>(&logical_slot<LogicalKind::And>))
+      .add(Py_nb_or, reinterpret_cast<void*>(&logical_slot<LogicalKind::Or>))
+      .add(Py_nb_xor, reinterpret_cast<void*>(&logical_slot<LogicalKind::Xor>));
+}
+
+void register_and_op(nb::module_& m) {
+  register_condition<ClassId::AndOp>(m, "AndOp", "The logical AND of two conditions.", kLogicalGetters);
+}
+void register_or_op(nb::module_& m) {
+  register_condition<ClassId::OrOp>(m, "OrOp", "The logical OR of two conditions.", kLogicalGetters);
+}
+void register_xor_op(nb::module_& m) {
+  register_condition<ClassId::XorOp>(m, "XorOp", "The logical XOR of two conditions.", kLogicalGetters);
+}
+
+}  // namespace tarvex::py
