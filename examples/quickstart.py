@@ -1,10 +1,53 @@
-"""A first walk through tarvex: placeholders and number literals."""
+"""A first walk through tarvex: a generalized assignment model, built and shown.
+
+Tasks are assigned to agents. Each task goes to exactly one agent; each agent has a
+capacity; assigning a task to an agent has a cost and uses some of the agent's capacity.
+"""
 import tarvex as tx
 
 print("tarvex", tx.__version__)
 
-N = tx.Placeholder("N", description="number of items")
-w = tx.Placeholder("w", ndim=1, latex=r"w", description="weights")
-print(repr(N))
-print(repr(w))
-print(tx.NumberLit(3.0), repr(tx.NumberLit(2**70)), tx.NumberLit(True).dtype)
+# Input data: placeholders whose values come only when the model is solved.
+cost = tx.Placeholder("cost", ndim=2, latex="c", description="cost of task t on agent a")
+load = tx.Placeholder("load", ndim=2, latex="w", description="capacity task t uses on agent a")
+capacity = tx.Placeholder("capacity", ndim=1, latex="C", description="capacity of agent a")
+N = cost.len_at(0, latex="N")  # number of agents
+M = cost.len_at(1, latex="M")  # number of tasks
+
+# Decision variables and the indices that range over agents and tasks.
+x = tx.BinaryVar("x", shape=(N, M), description="1 when task t goes to agent a")
+a = tx.Element("a", belong_to=(0, N))
+t = tx.Element("t", belong_to=(0, M))
+
+problem = tx.Problem("generalized assignment")
+problem += tx.sum([a, t], cost[a, t] * x[a, t])
+problem += tx.Constraint("one agent per task", tx.sum(a, x[a, t]) == 1, forall=t)
+problem += tx.Constraint("agent capacity", tx.sum(t, load[a, t] * x[a, t]) <= capacity[a], forall=a)
+
+# A penalty for giving an agent a task whose load exceeds half the agent's capacity.
+problem += tx.CustomPenaltyTerm(
+    "heavy tasks", tx.sum((t, load[a, t] > capacity[a] / 2), x[a, t]), forall=a
+)
+
+print("objective:", problem.objective)
+for name, constraint in problem.constraints.items():
+    print(f"{name}: {constraint}")
+for name, penalty in problem.custom_penalty_terms.items():
+    print(f"{name}: {penalty}")
+
+print("variables:", ", ".join(str(v) for v in tx.extract_variables(problem)))
+print("linear objective:", tx.is_linear(problem.objective))
+
+# Expressions are values: operators build new trees and never change their operands.
+s = x[0, 0] + x[0, 1]
+print(repr(s))
+print("terms:", [str(term) for term in (2 * s + 1).terms])
+
+# Slices sum over a whole axis.
+print("x[:, 0].sum() =", x[:, 0].sum())
+
+# Ill-formed models are refused when they are built, with a precise message.
+try:
+    tx.Constraint("unbound", x[a, t] <= 1)
+except tx.ModelingError as err:
+    print("ModelingError:", err)

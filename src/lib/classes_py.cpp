@@ -1,6 +1,7 @@
 #include "lib/classes_py.hpp"
 
 #include "lib/convert_py.hpp"
+#include "print/latex.hpp"
 #include "print/printer.hpp"
 
 namespace tarvex::py {
@@ -130,6 +131,25 @@ Slots& Slots::cond_printing() {
 const PyType_Slot* Slots::finish() {
   slots_.push_back({0, nullptr});
   return slots_.data();
+}
+
+const char* const kReprLatexDoc =
+    "_repr_latex_($self)\n--\n\nThe LaTeX form shown by notebooks.";
+
+PyObject* expr_repr_latex(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    auto s = notebook_latex(expr_holder(self).expr);
+    if (!s) return raise(s.error());
+    return to_str(*s);
+  });
+}
+
+PyObject* cond_repr_latex(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    auto s = notebook_latex(cond_holder(self).cond);
+    if (!s) return raise(s.error());
+    return to_str(*s);
+  });
 }
 
 const char* const kSetLatexDoc =

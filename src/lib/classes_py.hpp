@@ -158,6 +158,12 @@ nb::class_<CondObject<K>> cond_class(nb::handle scope, const char* name, const c
 PyObject* expr_set_latex(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* cond_set_latex(PyObject* self, PyObject* args, PyObject* kwargs);
 extern const char* const kSetLatexDoc;
+// _repr_latex_() of the expression and condition classes.
+PyObject* expr_repr_latex(PyObject* self, PyObject*);
+PyObject* cond_repr_latex(PyObject* self, PyObject*);
+extern const char* const kReprLatexDoc;
+#define TX_REPR_LATEX(fn) \
+  PyMethodDef { "_repr_latex_", fn, METH_NOARGS, kReprLatexDoc }
 #define TX_METHOD(name, fn, doc) \
   PyMethodDef { name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), METH_VARARGS | METH_KEYWORDS, doc }
 #define TX_GETTER(name, fn, doc) \

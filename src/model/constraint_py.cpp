@@ -3,6 +3,7 @@
 #include "lib/enum_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/model_py.hpp"
+#include "print/latex.hpp"
 #include "print/printer.hpp"
 
 namespace tarvex::py {
@@ -83,6 +84,14 @@ PyObject* is_inequality(PyObject* self, PyObject*) {
   return PyBool_FromLong(node(self).sense != ConstraintSense::Equal);
 }
 
+PyObject* repr_latex(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    auto s = constraint_document(node(self));
+    if (!s) return raise(s.error());
+    return to_str(*s);
+  });
+}
+
 PyGetSetDef kGetters[] = {
     TX_GETTER("name", get_name, "The name of the constraint."),
     TX_GETTER("sense", get_sense, "EQUAL, LESS_THAN_EQUAL or GREATER_THAN_EQUAL."),
@@ -94,6 +103,7 @@ PyGetSetDef kGetters[] = {
 };
 
 PyMethodDef kMethods[] = {
+    TX_REPR_LATEX(repr_latex),
     {"is_equality", is_equality, METH_NOARGS, "is_equality($self)\n--\n\nWhether the sense is EQUAL."},
     {"is_inequality", is_inequality, METH_NOARGS, "is_inequality($self)\n--\n\nWhether the sense is not EQUAL."},
     {nullptr, nullptr, 0, nullptr},

@@ -2,6 +2,7 @@
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/model_py.hpp"
+#include "print/latex.hpp"
 #include "print/printer.hpp"
 
 namespace tarvex::py {
@@ -57,11 +58,24 @@ PyObject* get_name(PyObject* self, void*) { return to_str(node(self).name); }
 PyObject* get_expression(PyObject* self, void*) { return from_node(node(self).expression); }
 PyObject* get_forall(PyObject* self, void*) { return forall_list_object(node(self).forall); }
 
+PyObject* repr_latex(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    auto s = penalty_document(node(self));
+    if (!s) return raise(s.error());
+    return to_str(*s);
+  });
+}
+
 PyGetSetDef kGetters[] = {
     TX_GETTER("name", get_name, "The name of the penalty term."),
     TX_GETTER("expression", get_expression, "The penalty expression."),
     TX_GETTER("forall", get_forall, "The forall list: Elements, and (Element, condition) pairs."),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef kMethods[] = {
+    TX_REPR_LATEX(repr_latex),
+    {nullptr, nullptr, 0, nullptr},
 };
 
 }  // namespace
@@ -79,7 +93,7 @@ PyObject* wrap_custom_penalty_term(CustomPenaltyTerm p) {
 
 void register_custom_penalty_term(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&penalty_new)
+  slots.methods(kMethods).constructor(&penalty_new)
       .add(Py_tp_getset, kGetters)
       .add(Py_tp_str, reinterpret_cast<void*>(&penalty_text))
       .add(Py_tp_repr, reinterpret_cast<void*>(&penalty_text));

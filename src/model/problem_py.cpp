@@ -3,6 +3,7 @@
 #include "lib/enum_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/model_py.hpp"
+#include "print/latex.hpp"
 
 namespace tarvex::py {
 namespace {
@@ -94,6 +95,14 @@ PyObject* get_penalties(PyObject* self, void*) {
                             [&] { return dict_of(node(self).custom_penalty_terms(), wrap_custom_penalty_term); });
 }
 
+PyObject* repr_latex(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    auto s = problem_document(node(self));
+    if (!s) return raise(s.error());
+    return to_str(*s);
+  });
+}
+
 PyGetSetDef kGetters[] = {
     TX_GETTER("name", get_name, "The name of the problem."),
     {"sense", get_sense, set_sense, "MINIMIZE or MAXIMIZE; can be assigned.", nullptr},
@@ -103,13 +112,18 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef kMethods[] = {
+    TX_REPR_LATEX(repr_latex),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 const Problem* as_problem(PyObject* o) { return is_instance(o, ClassId::Problem) ? &node(o) : nullptr; }
 
 void register_problem(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&problem_new)
+  slots.methods(kMethods).constructor(&problem_new)
       .add(Py_tp_getset, kGetters)
       .add(Py_nb_inplace_add, reinterpret_cast<void*>(&problem_iadd));
   nb::class_<ProblemObject> cls(

@@ -301,8 +301,8 @@ class Printer {
   }
 
   void write_binary(const BinaryOp& b) {
-    write_expr(b.left);
     if (b.kind == BinaryKind::Pow) {
+      write_power_base(b.left);
       if (latex()) {
         out_ += "^{";
         push({Category::Neutral});
@@ -313,10 +313,28 @@ class Printer {
         out_ += " ** ";
         write_expr(b.right);
       }
-    } else {
-      out_ += latex() ? " \\bmod " : " % ";
-      write_expr(b.right);
+      return;
     }
+    write_expr(b.left);
+    out_ += latex() ? " \\bmod " : " % ";
+    write_expr(b.right);
+  }
+
+  // The base of a power. Two bases would read wrongly without parentheses: a negative
+  // literal in text ("-2 ** a" reads as the negation of 2 ** a) and a logarithm in LaTeX
+  // ("\\ln a^{2}" reads as the log of a squared).
+  void write_power_base(const Expression& base) {
+    bool wrap = false;
+    if (mode_ == PrintMode::Text) {
+      const auto* n = base.get_if<NumberLit>();
+      wrap = n && has_minus(*n);
+    } else if (latex() && !base.latex()) {
+      const auto* u = base.get_if<UnaryOp>();
+      wrap = u && (u->kind == UnaryKind::Ln || u->kind == UnaryKind::Log10 || u->kind == UnaryKind::Log2);
+    }
+    if (wrap) out_ += latex() ? "\\left(" : "(";
+    write_expr(base);
+    if (wrap) out_ += latex() ? "\\right)" : ")";
   }
 
   static bool is_literal(const Expression& e) { return e.kind() == ExprKind::Number; }
@@ -461,7 +479,14 @@ class Printer {
       out_ += "}";
     } else {
       out_ += " \\in ";
-      write_array(std::get<Expression>(index.belong_to));
+      const Expression& set = std::get<Expression>(index.belong_to);
+      if (const auto* p = set.get_if<Placeholder>()) {
+        out_ += p->name;
+      } else if (const auto* e = set.get_if<Element>()) {
+        out_ += e->name;
+      } else {
+        write_array(set);
+      }
       if (r.condition) {
         out_ += "\\\\";
         write_condition(r.condition);

@@ -49,6 +49,7 @@ PyGetSetDef kGetters[] = {
 
 PyMethodDef kMethods[] = {
     TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
+    TX_REPR_LATEX(expr_repr_latex),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -43,11 +43,16 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef kMethods[] = {
+    TX_REPR_LATEX(expr_repr_latex),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 void register_number_lit(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&number_lit_new).expr_printing().add(Py_tp_getset, kGetters);
+  slots.constructor(&number_lit_new).expr_printing().add(Py_tp_getset, kGetters).methods(kMethods);
   add_arithmetic_slots(slots, false);
   expr_class<ClassId::NumberLit>(m, "NumberLit",
                                  "NumberLit(value)\n--\n\n"

@@ -15,6 +15,7 @@ template <ClassId K>
 void register_operator(nb::module_& m, const char* name, const char* doc, PyGetSetDef* getters) {
   static PyMethodDef methods[] = {
       TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
+      TX_REPR_LATEX(expr_repr_latex),
       {nullptr, nullptr, 0, nullptr},
   };
   static Slots slots;

@@ -196,6 +196,7 @@ PyGetSetDef kBoundedGetters[] = {
 
 PyMethodDef kMethods[] = {
     TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
+    TX_REPR_LATEX(expr_repr_latex),
     {nullptr, nullptr, 0, nullptr},
 };
 

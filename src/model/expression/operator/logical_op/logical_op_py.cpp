@@ -45,6 +45,7 @@ PyGetSetDef kLogicalGetters[] = {
 
 PyMethodDef kMethods[] = {
     TX_METHOD("set_latex", cond_set_latex, kSetLatexDoc),
+    TX_REPR_LATEX(cond_repr_latex),
     {nullptr, nullptr, 0, nullptr},
 };
 
