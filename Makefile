@@ -6,9 +6,9 @@ PYTHON    ?= python3
 VENV      := .venv
 VPY       := $(VENV)/bin/python
 STAMPS    := build/stamps
-DEB_PKGS  := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev libgtest-dev
+DEB_PKGS  := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev libgtest-dev nodejs katex
 PY_TOOLS  := "scikit-build-core>=0.10" "nanobind>=2.4" cmake ninja
-PY_TEST   := numpy pytest hypothesis protobuf pandas orjson
+PY_TEST   := numpy pytest hypothesis protobuf pandas orjson nbclient nbformat ipykernel
 SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
@@ -32,7 +32,7 @@ $(STAMPS)/deb: Makefile
 $(VPY):
 	$(PYTHON) -m venv $(VENV)
 
-$(STAMPS)/pydeps: $(VPY) pyproject.toml | $(STAMPS)/deb
+$(STAMPS)/pydeps: $(VPY) pyproject.toml Makefile | $(STAMPS)/deb
 	$(VPY) -m pip install -q --upgrade pip
 	$(VPY) -m pip install -q $(PY_TOOLS) $(PY_TEST)
 	@touch $@

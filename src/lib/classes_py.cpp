@@ -90,8 +90,7 @@ PyObject* wrap(ClassId id, Expression e, PyTypeObject* type) {
   const ClassInfo* info = id == ClassId::Count ? nullptr : &class_info(id);
   if (!info || !info->type || !info->construct_expr)
     return raise(internal_error("no Python class for this expression node"));
-  if (!type) type = info->type;
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
+  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type ? type : info->type)));
   info->construct_expr(nb::inst_ptr<void>(obj), std::move(e));
   nb::inst_mark_ready(obj);
   return obj.release().ptr();
@@ -101,8 +100,7 @@ PyObject* wrap(ClassId id, Condition c, PyTypeObject* type) {
   const ClassInfo* info = id == ClassId::Count ? nullptr : &class_info(id);
   if (!info || !info->type || !info->construct_cond)
     return raise(internal_error("no Python class for this condition node"));
-  if (!type) type = info->type;
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
+  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type ? type : info->type)));
   info->construct_cond(nb::inst_ptr<void>(obj), std::move(c));
   nb::inst_mark_ready(obj);
   return obj.release().ptr();

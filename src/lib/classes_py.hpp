@@ -111,6 +111,33 @@ inline CondHolder& cond_holder(PyObject* o) {
 PyObject* wrap(ClassId id, Expression e, PyTypeObject* type = nullptr);
 PyObject* wrap(ClassId id, Condition c, PyTypeObject* type = nullptr);
 
+// A new object of a class whose C++ value is T (for classes that do not hold a tree),
+// holding T{args...}; `type` may be a Python subclass.
+template <class T, class... Args>
+PyObject* new_instance(PyTypeObject* type, Args&&... args) {
+  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
+  new (nb::inst_ptr<T>(obj)) T{std::forward<Args>(args)...};
+  nb::inst_mark_ready(obj);
+  return obj.release().ptr();
+}
+
+// A Python list (or tuple) of new objects, one per node, made by `make`.
+template <class Seq, class Make>
+PyObject* sequence_of(const Seq& items, std::size_t n, Make make, bool tuple = false) {
+  nb::object out = nb::steal(tuple ? PyTuple_New(Py_ssize_t(n)) : PyList_New(Py_ssize_t(n)));
+  if (!out) return nullptr;
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* item = make(items[i]);
+    if (!item) return nullptr;
+    if (tuple) {
+      PyTuple_SET_ITEM(out.ptr(), Py_ssize_t(i), item);
+    } else {
+      PyList_SET_ITEM(out.ptr(), Py_ssize_t(i), item);
+    }
+  }
+  return out.release().ptr();
+}
+
 // Builds the slot array of a class: the common ones plus those a unit adds. The array is
 // kept for the life of the process, as the type object refers to parts of it.
 class Slots {

@@ -131,6 +131,20 @@ Result<std::vector<Expression>> to_expression_list(PyObject* o) {
 PyObject* from_node(const Expression& e) { return wrap(class_of(e), e); }
 PyObject* from_node(const Condition& c) { return wrap(class_of(c), c); }
 
+namespace {
+template <class T>
+PyObject* node_object(const T& n) {
+  return from_node(n);
+}
+}  // namespace
+
+PyObject* list_of(const std::vector<Expression>& v) { return sequence_of(v, v.size(), node_object<Expression>); }
+PyObject* list_of(const TermList& v) { return sequence_of(v, v.size(), node_object<Expression>); }
+PyObject* list_of(const std::vector<Condition>& v) { return sequence_of(v, v.size(), node_object<Condition>); }
+PyObject* tuple_of(const std::vector<Expression>& v) {
+  return sequence_of(v, v.size(), node_object<Expression>, true);
+}
+
 bool extract_str(PyObject* o, const char* arg, std::string& out) {
   if (!PyUnicode_Check(o)) {
     raise_argument(arg, ErrorKind::Type, std::string("expected str, got ") + type_name(o));

@@ -31,6 +31,12 @@ Status for_each_item(PyObject* o, const std::function<Status(PyObject*)>& each);
 PyObject* from_node(const Expression& e);
 PyObject* from_node(const Condition& c);
 
+// Lists and tuples of new objects for nodes.
+PyObject* list_of(const std::vector<Expression>& v);
+PyObject* list_of(const TermList& v);
+PyObject* list_of(const std::vector<Condition>& v);
+PyObject* tuple_of(const std::vector<Expression>& v);
+
 // The value of an object with __index__ when it fits a signed 64-bit integer. Never
 // leaves an exception set.
 std::optional<std::int64_t> as_int64(PyObject* o);

@@ -31,10 +31,7 @@ PyObject* constraint_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     }
     auto c = make_constraint(std::move(n), *cond, std::move(list).value());
     if (!c) return raise(c.error());
-    nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
-    new (nb::inst_ptr<ConstraintObject>(obj)) ConstraintObject{std::move(c).value()};
-    nb::inst_mark_ready(obj);
-    return obj.release().ptr();
+    return new_instance<ConstraintObject>(type, std::move(c).value());
   });
 }
 
@@ -118,10 +115,7 @@ const Constraint* as_constraint(PyObject* o) {
 }
 
 PyObject* wrap_constraint(Constraint c) {
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type_of(ClassId::Constraint))));
-  new (nb::inst_ptr<ConstraintObject>(obj)) ConstraintObject{std::move(c)};
-  nb::inst_mark_ready(obj);
-  return obj.release().ptr();
+  return new_instance<ConstraintObject>(type_of(ClassId::Constraint), std::move(c));
 }
 
 void register_constraint(nb::module_& m) {

@@ -36,10 +36,7 @@ PyObject* penalty_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     }
     auto p = make_custom_penalty_term(std::move(n), std::move(e).value(), std::move(list).value());
     if (!p) return raise(p.error());
-    nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
-    new (nb::inst_ptr<PenaltyObject>(obj)) PenaltyObject{std::move(p).value()};
-    nb::inst_mark_ready(obj);
-    return obj.release().ptr();
+    return new_instance<PenaltyObject>(type, std::move(p).value());
   });
 }
 
@@ -85,10 +82,7 @@ const CustomPenaltyTerm* as_custom_penalty_term(PyObject* o) {
 }
 
 PyObject* wrap_custom_penalty_term(CustomPenaltyTerm p) {
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type_of(ClassId::CustomPenaltyTerm))));
-  new (nb::inst_ptr<PenaltyObject>(obj)) PenaltyObject{std::move(p)};
-  nb::inst_mark_ready(obj);
-  return obj.release().ptr();
+  return new_instance<PenaltyObject>(type_of(ClassId::CustomPenaltyTerm), std::move(p));
 }
 
 void register_custom_penalty_term(nb::module_& m) {

@@ -33,10 +33,7 @@ PyObject* problem_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     ProblemSense s = ProblemSense::Minimize;
     if (!extract_str(name, "name", n)) return nullptr;
     if (sense && !extract_sense(sense, s)) return nullptr;
-    nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type)));
-    new (nb::inst_ptr<ProblemObject>(obj)) ProblemObject{Problem(std::move(n), s)};
-    nb::inst_mark_ready(obj);
-    return obj.release().ptr();
+    return new_instance<ProblemObject>(type, Problem(std::move(n), s));
   });
 }
 

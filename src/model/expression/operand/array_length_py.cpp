@@ -75,14 +75,7 @@ PyObject* shape_getter(PyObject* self, void*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     auto shape = shape_of(expr_holder(self).expr);
     if (!shape) return raise(shape.error());
-    nb::object tuple = nb::steal(PyTuple_New(Py_ssize_t(shape->size())));
-    if (!tuple) return nullptr;
-    for (std::size_t i = 0; i < shape->size(); ++i) {
-      PyObject* item = from_node((*shape)[i]);
-      if (!item) return nullptr;
-      PyTuple_SET_ITEM(tuple.ptr(), Py_ssize_t(i), item);
-    }
-    return tuple.release().ptr();
+    return tuple_of(*shape);
   });
 }
 

@@ -30,10 +30,7 @@ PyMethodDef kMethods[] = {
 }  // namespace
 
 PyObject* wrap_dummy_indexed_var(DummyIndexedVar d) {
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type_of(ClassId::DummyIndexedVar))));
-  new (nb::inst_ptr<DummyObject>(obj)) DummyObject{std::move(d)};
-  nb::inst_mark_ready(obj);
-  return obj.release().ptr();
+  return guarded<PyObject*>(nullptr, [&] { return new_instance<DummyObject>(type_of(ClassId::DummyIndexedVar), std::move(d)); });
 }
 
 const DummyIndexedVar* as_dummy_indexed_var(PyObject* o) {

@@ -14,17 +14,7 @@ const Subscript& node(PyObject* self) { return expr_holder(self).expr.as<Subscri
 
 PyObject* get_variable(PyObject* self, void*) { return from_node(node(self).variable); }
 PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr.ndim()); }
-PyObject* get_subscripts(PyObject* self, void*) {
-  const auto& subs = node(self).subscripts;
-  nb::object list = nb::steal(PyList_New(Py_ssize_t(subs.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < subs.size(); ++i) {
-    PyObject* item = from_node(subs[i]);
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
-  }
-  return list.release().ptr();
-}
+PyObject* get_subscripts(PyObject* self, void*) { return list_of(node(self).subscripts); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("variable", get_variable, "The subscripted array."),

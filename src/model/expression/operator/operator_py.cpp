@@ -2,16 +2,7 @@
 
 namespace tarvex::py {
 
-PyObject* terms_list(const TermList& terms) {
-  nb::object list = nb::steal(PyList_New(Py_ssize_t(terms.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < terms.size(); ++i) {
-    PyObject* item = from_node(terms[i]);
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
-  }
-  return list.release().ptr();
-}
+PyObject* terms_list(const TermList& terms) { return list_of(terms); }
 
 bool argument_expression(PyObject* o, const char* arg, Expression& out) {
   auto e = to_expression(o);

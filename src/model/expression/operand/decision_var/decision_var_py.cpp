@@ -162,17 +162,7 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
 PyObject* get_name(PyObject* self, void*) { return to_str(node(self).name); }
 PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self).description); }
 PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromSize_t(node(self).shape.size()); }
-PyObject* get_shape(PyObject* self, void*) {
-  const auto& shape = node(self).shape;
-  nb::object tuple = nb::steal(PyTuple_New(Py_ssize_t(shape.size())));
-  if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < shape.size(); ++i) {
-    PyObject* item = from_node(shape[i]);
-    if (!item) return nullptr;
-    PyTuple_SET_ITEM(tuple.ptr(), Py_ssize_t(i), item);
-  }
-  return tuple.release().ptr();
-}
+PyObject* get_shape(PyObject* self, void*) { return tuple_of(node(self).shape); }
 PyObject* get_lower_bound(PyObject* self, void*) { return from_node(node(self).lower_bound.value); }
 PyObject* get_upper_bound(PyObject* self, void*) { return from_node(node(self).upper_bound.value); }
 

@@ -36,10 +36,7 @@ PyGetSetDef kGetters[] = {
 
 PyObject* wrap_range(const Range& r) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type_of(ClassId::Range))));
-    new (nb::inst_ptr<RangeObject>(obj)) RangeObject{r};
-    nb::inst_mark_ready(obj);
-    return obj.release().ptr();
+    return new_instance<RangeObject>(type_of(ClassId::Range), r);
   });
 }
 

@@ -26,17 +26,7 @@ PyObject* logical_slot(PyObject* self, PyObject* other) {
   });
 }
 
-PyObject* get_terms(PyObject* self, void*) {
-  const auto& terms = cond_holder(self).cond.as<Logical>().terms;
-  nb::object list = nb::steal(PyList_New(Py_ssize_t(terms.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < terms.size(); ++i) {
-    PyObject* item = from_node(terms[i]);
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
-  }
-  return list.release().ptr();
-}
+PyObject* get_terms(PyObject* self, void*) { return list_of(cond_holder(self).cond.as<Logical>().terms); }
 
 PyGetSetDef kLogicalGetters[] = {
     TX_GETTER("terms", get_terms, "The two conditions combined, in order."),

@@ -1,0 +1,25 @@
+// The polynomial degree of an expression in its decision variables.
+#pragma once
+
+#include "model/expression/expression.hpp"
+
+namespace tarvex {
+
+// The outcome of the degree walk: the highest degree met anywhere in the tree (minus
+// infinity for an empty sum, 0 for a tree without decision variables) and whether some
+// degree depends on the data (a power with a non-literal exponent, a product over an
+// index whose range is not known).
+struct Degree {
+  double highest;
+  bool dynamic;
+};
+
+// Walks the tree iteratively, so any height is fine.
+Degree degree_of(const Expression& e);
+
+bool is_linear(const Expression& e);        // highest 1, not dynamic
+bool is_quadratic(const Expression& e);     // highest 2, not dynamic
+bool is_higher_order(const Expression& e);  // highest above 2, not dynamic
+bool is_dynamic_degree(const Expression& e);
+
+}  // namespace tarvex
