@@ -52,10 +52,52 @@ bool NumberLit::is_negative() const {
 // ---------------------------------------------------------------------------------------
 // Term lists.
 
-TermList::TermList(std::vector<Expression> terms)
-    : buf_(std::make_shared<std::vector<Expression>>(std::move(terms))), n_(buf_->size()) {
-  for (const Expression& t : *buf_) account(t);
+static_assert(alignof(Expression) <= alignof(std::max_align_t));
+
+TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
+  void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
+  return new (raw) Buffer{1, 0, capacity};
 }
+
+void TermList::Buffer::release(Buffer* b) noexcept {
+  if (!b || --b->refs != 0) return;
+  Expression* items = b->items();
+  for (std::size_t i = b->size; i-- > 0;) items[i].~Expression();
+  b->~Buffer();
+  ::operator delete(b);
+}
+
+TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.size())), n_(terms.size()) {
+  Expression* items = buf_->items();
+  for (Expression& t : terms) {
+    account(t);
+    new (items + buf_->size) Expression(std::move(t));
+    ++buf_->size;
+  }
+}
+
+TermList::TermList(const TermList& o) noexcept
+    : buf_(o.buf_), n_(o.n_), max_height_(o.max_height_), any_dv_(o.any_dv_), any_zero_(o.any_zero_) {
+  if (buf_) ++buf_->refs;
+}
+
+TermList::TermList(TermList&& o) noexcept
+    : buf_(std::exchange(o.buf_, nullptr)),
+      n_(std::exchange(o.n_, 0)),
+      max_height_(o.max_height_),
+      any_dv_(o.any_dv_),
+      any_zero_(o.any_zero_) {}
+
+TermList& TermList::operator=(TermList o) noexcept {
+  std::swap(buf_, o.buf_);
+  std::swap(n_, o.n_);
+  std::swap(max_height_, o.max_height_);
+  std::swap(any_dv_, o.any_dv_);
+  std::swap(any_zero_, o.any_zero_);
+  return *this;
+}
+
+TermList::~TermList() { Buffer::release(buf_); }
 
 void TermList::account(const Expression& t) {
   max_height_ = std::max(max_height_, t.height());
@@ -65,18 +107,23 @@ void TermList::account(const Expression& t) {
 
 TermList TermList::appended(Expression t) const {
   TermList out;
-  if (buf_ && buf_->size() == n_) {
-    out.buf_ = buf_;  // this view covers the whole buffer: extend it in place
+  if (buf_ && buf_->size == n_ && n_ < buf_->capacity) {
+    // This view covers the whole buffer and there is room: extend it in place. Older views
+    // keep seeing only their own prefix.
+    out.buf_ = buf_;
+    ++buf_->refs;
   } else {
-    out.buf_ = std::make_shared<std::vector<Expression>>();
-    out.buf_->reserve(n_ + 1);
-    for (std::size_t i = 0; i < n_; ++i) out.buf_->push_back((*buf_)[i]);
+    out.buf_ = Buffer::create(std::max<std::size_t>(4, 2 * n_));
+    Expression* items = out.buf_->items();
+    for (std::size_t i = 0; i < n_; ++i) new (items + i) Expression((*this)[i]);
+    out.buf_->size = n_;
   }
   out.max_height_ = max_height_;
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
   out.account(t);
-  out.buf_->push_back(std::move(t));
+  new (out.buf_->items() + n_) Expression(std::move(t));
+  ++out.buf_->size;
   out.n_ = n_ + 1;
   return out;
 }
@@ -84,7 +131,7 @@ TermList TermList::appended(Expression t) const {
 std::vector<Expression> TermList::to_vector() const {
   std::vector<Expression> v;
   v.reserve(n_);
-  for (std::size_t i = 0; i < n_; ++i) v.push_back((*buf_)[i]);
+  for (std::size_t i = 0; i < n_; ++i) v.push_back((*this)[i]);
   return v;
 }
 

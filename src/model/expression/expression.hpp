@@ -21,7 +21,38 @@
 
 namespace tarvex {
 
-using OptString = std::optional<std::string>;
+// An optional text (custom LaTeX, description) in one pointer: nodes carry several and
+// usually none is set, so this keeps every node small.
+class OptString {
+ public:
+  OptString() = default;
+  OptString(std::nullopt_t) {}
+  OptString(std::string s) : p_(std::make_unique<std::string>(std::move(s))) {}
+  OptString(const char* s) : p_(std::make_unique<std::string>(s)) {}
+  OptString(const std::optional<std::string>& s) {
+    if (s) p_ = std::make_unique<std::string>(*s);
+  }
+  OptString(const OptString& o) : p_(o.p_ ? std::make_unique<std::string>(*o.p_) : nullptr) {}
+  OptString(OptString&&) noexcept = default;
+  OptString& operator=(const OptString& o) {
+    if (this != &o) p_ = o.p_ ? std::make_unique<std::string>(*o.p_) : nullptr;
+    return *this;
+  }
+  OptString& operator=(OptString&&) noexcept = default;
+
+  explicit operator bool() const { return p_ != nullptr; }
+  bool has_value() const { return p_ != nullptr; }
+  const std::string& operator*() const { return *p_; }
+  const std::string* operator->() const { return p_.get(); }
+  void reset() { p_.reset(); }
+
+  friend bool operator==(const OptString& a, const OptString& b) {
+    return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+  }
+
+ private:
+  std::unique_ptr<std::string> p_;
+};
 
 // ---------------------------------------------------------------------------------------
 // Shared, reference-counted node storage.
@@ -154,12 +185,16 @@ class TermList {
  public:
   TermList() = default;
   explicit TermList(std::vector<Expression> terms);
+  TermList(const TermList& o) noexcept;
+  TermList(TermList&& o) noexcept;
+  TermList& operator=(TermList o) noexcept;
+  ~TermList();
 
   std::size_t size() const { return n_; }
   bool empty() const { return n_ == 0; }
-  const Expression& operator[](std::size_t i) const { return (*buf_)[i]; }
-  const Expression& front() const { return (*buf_)[0]; }
-  const Expression& back() const { return (*buf_)[n_ - 1]; }
+  const Expression& operator[](std::size_t i) const { return buf_->items()[i]; }
+  const Expression& front() const { return (*this)[0]; }
+  const Expression& back() const { return (*this)[n_ - 1]; }
   std::uint32_t max_height() const { return max_height_; }
   bool any_decision_var() const { return any_dv_; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
@@ -170,9 +205,19 @@ class TermList {
   std::vector<Expression> to_vector() const;
 
  private:
+  // One allocation: a header followed by `capacity` slots, the first `size` constructed.
+  struct Buffer {
+    std::size_t refs;
+    std::size_t size;
+    std::size_t capacity;
+    Expression* items() { return reinterpret_cast<Expression*>(this + 1); }
+    static Buffer* create(std::size_t capacity);
+    static void release(Buffer* b) noexcept;
+  };
+
   void account(const Expression& t);
 
-  std::shared_ptr<std::vector<Expression>> buf_;
+  Buffer* buf_ = nullptr;
   std::size_t n_ = 0;
   std::uint32_t max_height_ = 0;
   bool any_dv_ = false;
