@@ -40,11 +40,19 @@ print("linear objective:", tx.is_linear(problem.objective))
 
 # Expressions are values: operators build new trees and never change their operands.
 s = x[0, 0] + x[0, 1]
-print(repr(s))
-print("terms:", [str(term) for term in (2 * s + 1).terms])
+print("s =", s, "| 2 * s + 1 has the terms", [str(term) for term in (2 * s + 1).terms])
 
 # Slices sum over a whole axis.
 print("x[:, 0].sum() =", x[:, 0].sum())
+
+# Structural comparison and rewriting.
+print("is_same(s + 1, 1 + s):", tx.is_same(s + 1, 1 + s))
+print(tx.replace(problem.objective, lambda n: tx.Placeholder("price", ndim=2)
+                 if isinstance(n, tx.Placeholder) and n.name == "cost" else n))
+
+# Notebooks show the model as LaTeX (problem._repr_latex_()); examples/quickstart.ipynb
+# shows it rendered.
+print(problem._repr_latex_())
 
 # Ill-formed models are refused when they are built, with a precise message.
 try:

@@ -51,9 +51,10 @@ PyObject* is_dynamic_degree_fn(PyObject*, PyObject* const* args, Py_ssize_t narg
 // ---------------------------------------------------------------------------------------
 // Extraction.
 
-// What `obj` of extract_nodes / extract_variables stands for. Constraints and penalty
-// terms are immutable and held by their objects; a problem is copied, since it can change.
-using Model = std::variant<Expression, Condition, const Constraint*, const CustomPenaltyTerm*, Problem, ForallList>;
+// What `obj` of extract_nodes / extract_variables stands for. Constraints, penalty terms
+// and problems stay in their objects: the walks run no Python code that could change them.
+using Model =
+    std::variant<Expression, Condition, const Constraint*, const CustomPenaltyTerm*, const Problem*, ForallList>;
 
 // Tried in order: an expression, a condition, a Constraint, a CustomPenaltyTerm, a
 // Problem, a forall list. When nothing fits, the expression conversion's error is raised.
@@ -63,8 +64,9 @@ std::optional<Model> to_model(PyObject* o) {
   if (auto c = to_condition(o)) return Model(std::move(c).value());
   if (const Constraint* c = as_constraint(o)) return Model(c);
   if (const CustomPenaltyTerm* t = as_custom_penalty_term(o)) return Model(t);
-  if (const Problem* p = as_problem(o)) return Model(*p);
-  auto f = to_forall_list(o);
+  if (const Problem* p = as_problem(o)) return Model(p);
+  // None stands for "no forall list" only as a constructor argument; here it is no model.
+  auto f = o == Py_None ? Result<ForallList>(type_error("")) : to_forall_list(o);
   if (f) return Model(std::move(f).value());
   // A sequence of elements that breaks a forall rule says more than a failed conversion.
   const Error& err = f.error().kind == ErrorKind::Type ? e.error() : f.error();
@@ -131,18 +133,6 @@ struct Found {
   Condition cond;
 };
 
-// A new list of new objects for the nodes.
-PyObject* node_list(const std::vector<Found>& nodes) {
-  nb::object list = nb::steal(PyList_New(Py_ssize_t(nodes.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    PyObject* item = nodes[i].expr ? from_node(nodes[i].expr) : from_node(nodes[i].cond);
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.ptr(), Py_ssize_t(i), item);
-  }
-  return list.release().ptr();
-}
-
 PyObject* extract_nodes_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     static const char* const kw[] = {"obj", "class_or_tuple", nullptr};
@@ -165,7 +155,8 @@ PyObject* extract_nodes_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
         },
     };
     visit_model(*model, [&](const auto& x) { walk(x, v); });
-    return node_list(found);
+    return sequence_of(found, found.size(),
+                       [](const Found& f) { return f.expr ? from_node(f.expr) : from_node(f.cond); });
   });
 }
 
@@ -178,10 +169,7 @@ PyObject* extract_variables_fn(PyObject*, PyObject* const* args, Py_ssize_t narg
     if (!model) return nullptr;
     VariableCollector collector;
     visit_model(*model, [&](const auto& x) { collector.add(x); });
-    std::vector<Found> found;
-    found.reserve(collector.variables().size());
-    for (const Expression& e : collector.variables()) found.push_back({e, Condition()});
-    return node_list(found);
+    return list_of(collector.variables());
   });
 }
 

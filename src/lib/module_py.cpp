@@ -30,8 +30,12 @@ PyModuleDef g_module_def = {
 using FunctionDef = PyMethodDef* (*)();
 const std::vector<FunctionDef>& functions() {
   static const std::vector<FunctionDef> defs = {
-      abs_function, ceil_function, floor_function, log2_function,
-      log10_function, ln_function, min_function, max_function, sum_function, prod_function,
+      is_linear_function,      is_quadratic_function,      is_higher_order_function,
+      is_dynamic_degree_function, extract_nodes_function, extract_variables_function,
+      is_same_function,        abs_function,               ceil_function,
+      floor_function,          log2_function,              log10_function,
+      ln_function,             min_function,               max_function,
+      sum_function,            prod_function,              replace_function,
   };
   return defs;
 }

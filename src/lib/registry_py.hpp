@@ -49,6 +49,14 @@ void register_constraint_sense(nanobind::module_& m);
 void register_custom_penalty_term(nanobind::module_& m);
 
 // Module functions.
+PyMethodDef* is_linear_function();
+PyMethodDef* is_quadratic_function();
+PyMethodDef* is_higher_order_function();
+PyMethodDef* is_dynamic_degree_function();
+PyMethodDef* extract_nodes_function();
+PyMethodDef* extract_variables_function();
+PyMethodDef* is_same_function();
+PyMethodDef* replace_function();
 PyMethodDef* abs_function();
 PyMethodDef* ceil_function();
 PyMethodDef* floor_function();

@@ -176,13 +176,6 @@ TEST(Variables, SameValueCountsOnceWhateverItsDecorations) {
   }
 }
 
-TEST(Variables, FirstOccurrenceIsKept) {
-  const Expression first = ph("a", 0, "first"), second = ph("a", 0, "second");
-  const auto vars = extract_variables(add({first, second}));
-  ASSERT_EQ(vars.size(), 1u);
-  EXPECT_EQ(vars[0].latex(), OptString("first"));
-}
-
 TEST(Variables, CollectorAccumulatesAcrossCalls) {
   VariableCollector c;
   c.add(add({ph("a"), bin("x")}));
@@ -273,119 +266,11 @@ TEST(Degree, Predicates) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Replacement.
+// Trees a million levels deep. (The rules of replacement are tested at the Python surface.)
 
 Replacer mapping(const Expression& from, const Expression& to) {
   return [from, to](const Expression& n) -> Result<Expression> { return equal(n, from) ? to : n; };
 }
-
-TEST(Replace, UnchangedTreeIsReturnedAsIs) {
-  const Expression e = with_latex(add({mul({num(2), bin("x")}), pow(ph("a"), num(2))}), "L");
-  auto r = replace(e, [](const Expression& n) -> Result<Expression> { return n; });
-  ASSERT_TRUE(r.ok());
-  EXPECT_EQ(r->identity(), e.identity());
-}
-
-TEST(Replace, TopDownVisitsAndRebuilds) {
-  const Expression a = ph("a"), b = ph("b"), x = bin("x", {ph("n")}), i = elem("i", num(0), ph("n"));
-  const Condition cond = cmp(ComparisonKind::NotEqual, i, a);
-  const Expression e = sum(i, add({sub(x, {i}), a}), cond);
-  Tags seen;
-  auto r = replace(e, [&](const Expression& n) -> Result<Expression> {
-    seen.push_back(tag(n));
-    return equal(n, a) ? b : n;
-  });
-  ASSERT_TRUE(r.ok());
-  // The index and the condition are neither offered nor changed; a subscript's variable
-  // comes before its subscripts.
-  EXPECT_EQ(seen, (Tags{"sum", "+", "[]", "x", "i", "a"}));
-  EXPECT_TRUE(equal(*r, sum(i, add({sub(x, {i}), b}), cond)));
-  EXPECT_EQ(r->as<ReductionOp>().condition.identity(), cond.identity());
-}
-
-TEST(Replace, ChangedNodeIsTakenWithoutOpeningIt) {
-  const Expression inner = mul({ph("a"), ph("b")});
-  int calls = 0;
-  auto r = replace(add({inner, num(1)}), [&](const Expression& n) -> Result<Expression> {
-    ++calls;
-    return equal(n, inner) ? ph("c") : n;
-  });
-  ASSERT_TRUE(r.ok());
-  EXPECT_EQ(calls, 3);  // the sum, the product, the literal
-  EXPECT_TRUE(equal(*r, add({ph("c"), num(1)})));
-}
-
-TEST(Replace, SumsAreRebuiltWithoutFolding) {
-  const Expression a = ph("a");
-  auto r = replace(add({a, num(1), mul({num(3), a})}), mapping(a, num(2)));
-  ASSERT_TRUE(r.ok());
-  EXPECT_TRUE(equal(*r, add({num(2), num(1), mul({num(3), num(2)})})));
-}
-
-TEST(Replace, ErrorsPropagateFromEveryNode) {
-  const Expression a = ph("a");
-  const Expression e = add({mul({a, num(2)}), num(1)});
-  for (const char* failing : {"+", "*", "a", "2"}) {
-    SCOPED_TRACE(failing);
-    int calls_after = 0;
-    bool failed = false;
-    auto r = replace(e, [&](const Expression& n) -> Result<Expression> {
-      if (failed) ++calls_after;
-      if (tag(n) == failing) {
-        failed = true;
-        return value_error("refused");
-      }
-      return n;
-    });
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().kind, ErrorKind::Value);
-    EXPECT_EQ(r.error().message, "refused");
-    EXPECT_EQ(calls_after, 0);
-  }
-}
-
-TEST(Replace, RebuiltNodesAreValidated) {
-  const Expression a = ph("a"), x = bin("x"), A2 = ph("A", 2);
-  const struct {
-    const char* label;
-    Expression e;
-    Replacer r;
-    ErrorKind kind;
-    std::string message;
-  } cases[] = {
-      {"unary operand", un(UnaryKind::Abs, a), mapping(a, x), ErrorKind::Modeling,
-       "the operand of the unary op contains a decision variable"},
-      {"exponent", pow(num(2), a), mapping(a, x), ErrorKind::Modeling, "the exponent contains a decision variable"},
-      {"remainder", mod(a, num(2)), mapping(a, x), ErrorKind::Modeling, "the modulo op contains a decision variable"},
-      {"remainder by zero", mod(ph("b"), a), mapping(a, num(0)), ErrorKind::ZeroDivision, "modulo by zero"},
-      {"min term", mn({num(1), a}), mapping(a, x), ErrorKind::Modeling, "the 1-th term contains a decision variable"},
-      {"subscript item", sub(ph("B", 1), {a}), mapping(a, x), ErrorKind::Modeling,
-       "a subscript contains a decision variable"},
-      {"subscripted operand", sub(A2, {a, a}), mapping(A2, ph("A", 1)), ErrorKind::Modeling,
-       "the number of subscripts (= 2) is greater than the dimensionality of the variable `A` (= 1)"},
-      {"array of an array length", alen(A2, 1), mapping(A2, ph("A", 1)), ErrorKind::Modeling,
-       "axis 1 is out of bounds for the axis of the array A"},
-      {"scalar position", add({a, num(1)}), mapping(a, A2), ErrorKind::Modeling,
-       "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    auto r = replace(c.e, c.r);
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().kind, c.kind);
-    EXPECT_EQ(r.error().message, c.message);
-  }
-}
-
-TEST(Replace, ArrayOperandsMayBeReplaced) {
-  const Expression A = ph("A", 2), B = ph("B", 2), i = elem("i", num(0), ph("n"));
-  auto r = replace(add({sub(A, {i, i}), alen(A, 1, "rows")}), mapping(A, B));
-  ASSERT_TRUE(r.ok());
-  EXPECT_TRUE(equal(*r, add({sub(B, {i, i}), alen(B, 1, "rows")})));
-}
-
-// ---------------------------------------------------------------------------------------
-// Trees a million levels deep.
 
 TEST(DeepTrees, MillionLevelChainIsWalkedIteratively) {
   constexpr int kLevels = 1'000'000;
