@@ -61,9 +61,11 @@ demo: install
 	$(VPY) examples/quickstart.py
 
 bench: install
+	@$(VPY) -c "import pyomo" 2>/dev/null || $(VPY) -m pip install -q pyomo
 	$(VPY) bench/run.py
 
 format:
+	@command -v clang-format >/dev/null || { apt-get update -qq && apt-get install -y -qq clang-format >/dev/null; }
 	clang-format -i $$(find src tests/cpp -name '*.cpp' -o -name '*.hpp')
 
 clean:
