@@ -24,37 +24,25 @@ def same_nodes(got, expected):
     )
 
 
-# ---------------------------------------------------------------- degree
-
-
 @pytest.mark.parametrize(
     "build, linear, quadratic, higher, dynamic",
     [
         (lambda: 1, False, False, False, False),
-        (lambda: a, False, False, False, False),
         (lambda: a * b + tx.abs(n), False, False, False, False),
-        (lambda: x, True, False, False, False),
         (lambda: x + y, True, False, False, False),
-        (lambda: 2 * x + 1, True, False, False, False),
         (lambda: x / a, True, False, False, False),
         (lambda: xs[i] + A.len_at(0) * x, True, False, False, False),
         (lambda: tx.sum(i, xs[i]), True, False, False, False),
         (lambda: tx.abs(a) * x + a % n, True, False, False, False),
-        (lambda: tx.min(a, n) * x, True, False, False, False),
         (lambda: x * y, False, True, False, False),
         (lambda: x**2, False, True, False, False),
-        (lambda: tx.sum(i, xs[i] * xs[i]), False, True, False, False),
         (lambda: (x**2) ** 0.5, False, True, False, False),
         (lambda: x * y * z, False, False, True, False),
-        (lambda: (x * y * z) ** 0.5 * x, False, False, True, False),
         (lambda: x**1.5, False, False, False, False),
         (lambda: tx.prod(r3, xs[r3]), False, False, True, False),
         (lambda: tx.prod(i, xs[i]), False, False, False, True),
         (lambda: tx.prod(e1, xs[e1]), False, False, False, True),
-        (lambda: tx.prod(i, xs[i] + 1), False, False, False, True),
-        (lambda: tx.prod(i, a), False, False, False, True),
         (lambda: a**n, False, False, False, True),
-        (lambda: x + a**n, False, False, False, True),
         (lambda: x * y + tx.prod(rN, a), False, False, False, True),
     ],
 )
@@ -70,39 +58,12 @@ def test_degree_classification(build, linear, quadratic, higher, dynamic):
 def test_degree_function_arguments(fn):
     assert fn(expr=x) is (fn is tx.is_linear)
     with pytest.raises(TypeError, match=r"^argument 'expr': failed to convert into expression\.$"):
-        fn("x")
-    with pytest.raises(TypeError, match=r"^argument 'expr': failed to convert into expression\.$"):
         fn(x == 1)
-    with pytest.raises(tx.ModelingError, match=r"^the dimensionality of the Placeholder \{ name: A \} must be zero"):
-        fn(A)
-    with pytest.raises(TypeError, match="expr"):
-        fn()
-    with pytest.raises(TypeError):
-        fn(x, y)
-
-
-def test_degree_of_a_deep_chain():
-    e = x
-    for _ in range(100_000):
-        e = e**1
-    assert tx.is_linear(e)
-    assert not tx.is_dynamic_degree(e)
-
-
-# ---------------------------------------------------------------- extract_nodes
 
 
 def test_extract_nodes_documented_example():
     got = tx.extract_nodes(a * x + b * y + 123, (tx.BinaryVar, tx.Placeholder))
     assert same_nodes(got, [a, x, b, y])
-
-
-def test_extract_nodes_lists_repeats_and_new_objects():
-    got = tx.extract_nodes(a + b * a, tx.Placeholder)
-    assert same_nodes(got, [a, b, a])
-    assert all(g is not a for g in got)
-    got[0].set_latex("changed")
-    assert tx.extract_nodes(a, tx.Placeholder)[0]._repr_latex_() != got[0]._repr_latex_()
 
 
 def test_extract_nodes_is_pre_order_with_sets_and_conditions():
@@ -128,12 +89,9 @@ def test_extract_nodes_is_pre_order_with_sets_and_conditions():
     "classes, expected",
     [
         (tx.Placeholder, ["a", "b"]),
-        ((tx.Placeholder,), ["a", "b"]),
         ((), []),
         (object, []),                   # classes are matched exactly, not as subclasses
-        (tx.Range, []),                 # a range is not a node
         ((tx.MulOp, tx.NumberLit), ["a * b", "2"]),
-        ((tx.LessThanEqualOp, tx.AddOp), ["a * b + 2"]),
     ],
 )
 def test_extract_nodes_class_selection(classes, expected):
@@ -141,8 +99,7 @@ def test_extract_nodes_class_selection(classes, expected):
     assert [str(g) for g in got] == expected
 
 
-@pytest.mark.parametrize("arg, name", [(5, "int"), ("Placeholder", "str"), (None, "NoneType"),
-                                       ((tx.Placeholder, 5), "tuple"), ([tx.Placeholder], "list")])
+@pytest.mark.parametrize("arg, name", [(5, "int"), ((tx.Placeholder, 5), "tuple")])
 def test_extract_nodes_refuses_a_non_type(arg, name):
     with pytest.raises(TypeError) as info:
         tx.extract_nodes(a + 1, arg)
@@ -161,10 +118,7 @@ def test_extract_nodes_of_conditions_constraints_penalties_and_forall():
 
     p = tx.CustomPenaltyTerm("p", X2[i, j] * a, forall=[i, (j, j != i)])
     assert [str(g) for g in tx.extract_nodes(p, tx.Element)] == ["i", "j", "i", "j", "j", "i"]
-    assert [type(g) for g in tx.extract_nodes(p, tx.NotEqualOp)] == [tx.NotEqualOp]
-
     assert [str(g) for g in tx.extract_nodes([i, (j, j != i)], tx.Element)] == ["i", "j", "j", "i"]
-    assert [str(g) for g in tx.extract_nodes(i, tx.Element)] == ["i"]
 
 
 def test_extract_nodes_of_a_problem_in_name_order():
@@ -181,8 +135,6 @@ def test_extract_nodes_of_a_problem_in_name_order():
     "obj, exc, message",
     [
         ("a", TypeError, r"^argument 'obj': failed to convert into expression\.$"),
-        ([1, 2], TypeError, r"^argument 'obj': failed to convert into expression\.$"),
-        (A, tx.ModelingError, r"^the dimensionality of the Placeholder \{ name: A \} must be zero"),
         ([i, i], tx.ModelingError, r"^forall has duplicated indices$"),
     ],
 )
@@ -190,9 +142,6 @@ def test_extract_nodes_of_a_problem_in_name_order():
 def test_extraction_refuses_other_objects(call, obj, exc, message):
     with pytest.raises(exc, match=message):
         call(obj)
-
-
-# ---------------------------------------------------------------- extract_variables
 
 
 def test_extract_variables_documented_example():
@@ -213,17 +162,11 @@ def test_extract_variables_documented_example():
     [
         (lambda: a + tx.Placeholder("a", latex="A", description="d") + a, ["a"]),
         (lambda: a + tx.Placeholder("a", ndim=1)[0], ["a", "a"]),
-        (lambda: tx.Placeholder("x") + x, ["x", "x"]),
-        (lambda: 2 * x * (y + 3), ["x", "y"]),
         (lambda: xs[i] + xs[j], ["xs", "i", "N", "j"]),
         (lambda: A.len_at(0) + A.len_at(0, description="rows") + A.len_at(1),
          ["len(A, 0)", "A", "len(A, 1)"]),
         (lambda: tx.Element("k", belong_to=A[i]), ["k", "A", "i", "N"]),
-        (lambda: tx.Element("k", belong_to=(a, b)) + tx.Element("k", belong_to=(a, n)), ["k", "a", "b", "k", "n"]),
-        (lambda: x == a, ["x", "a"]),
         (lambda: [i, (j, j != a)], ["i", "N", "j", "a"]),
-        (lambda: tx.Constraint("c", xs[i] <= 1, forall=[(i, i != a)]), ["xs", "i", "N", "a"]),
-        (lambda: tx.CustomPenaltyTerm("p", b * x), ["b", "x"]),
     ],
 )
 def test_extract_variables_distinct_in_first_appearance_order(build, expected):
@@ -232,19 +175,7 @@ def test_extract_variables_distinct_in_first_appearance_order(build, expected):
 
 def test_extract_variables_keeps_the_first_occurrence():
     got = tx.extract_variables(tx.Placeholder("a", latex="first") + tx.Placeholder("a", latex="second"))
-    assert len(got) == 1
-    assert "first" in got[0]._repr_latex_()
-
-
-def test_extract_variables_classes():
+    assert len(got) == 1 and "first" in got[0]._repr_latex_()
     got = tx.extract_variables(xs[i] + A.len_at(1) + tx.IntegerVar("w", lower_bound=0, upper_bound=b))
     assert [type(v) for v in got] == [tx.BinaryVar, tx.Element, tx.Placeholder, tx.ArrayLength,
                                       tx.Placeholder, tx.IntegerVar]
-
-
-def test_extract_on_a_deep_chain():
-    e = a
-    for _ in range(100_000):
-        e = tx.abs(e)
-    assert [str(v) for v in tx.extract_variables(e)] == ["a"]
-    assert len(tx.extract_nodes(e, tx.AbsOp)) == 100_000

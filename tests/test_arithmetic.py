@@ -1,7 +1,6 @@
 import math
 import operator
 
-import numpy as np
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
@@ -21,7 +20,7 @@ DV_KINDS = [
 ]
 UNARY = [(tx.abs, tx.AbsOp, "|a|"), (tx.ceil, tx.CeilOp, "ceil(a)"), (tx.floor, tx.FloorOp, "floor(a)"),
          (tx.ln, tx.LnOp, "ln(a)"), (tx.log2, tx.Log2Op, "log2(a)"), (tx.log10, tx.Log10Op, "log10(a)")]
-TWO63 = float(2**63)
+MODELING = tx.ModelingError
 
 
 def children(e):
@@ -35,7 +34,9 @@ def children(e):
     return [str(e.operand)]
 
 
-# ---------------------------------------------------------------- literal folding
+def custom(e, text):
+    e.set_latex(text)
+    return e
 
 
 @pytest.mark.parametrize(
@@ -43,26 +44,13 @@ def children(e):
     [
         (lambda: tx.NumberLit(2) + tx.NumberLit(-7), -5),
         (lambda: 2.5 + tx.NumberLit(2), 4.5),
-        (lambda: tx.NumberLit(0) + 2.5, 2.5),
-        (lambda: tx.NumberLit(0.0) + 1, 1.0),
-        (lambda: tx.NumberLit(2**62) + 2**62, 9.223372036854776e18),
-        (lambda: tx.NumberLit(-(2**63)) + (-1), -TWO63),
-        (lambda: tx.NumberLit(-(2**62)) + -(2**62), -(2**63)),
+        (lambda: tx.NumberLit(2**62) + 2**62, 9.223372036854776e18),  # overflow gives a float
         (lambda: 5 - tx.NumberLit(7.5), -2.5),
-        (lambda: tx.NumberLit(-(2**63)) - 1, -TWO63),
-        (lambda: tx.NumberLit(0.0) - 0.0, 0),
-        (lambda: tx.NumberLit(-0.0) - 0, 0),
+        (lambda: tx.NumberLit(0.0) - 0.0, 0),  # two zeros give the integer 0
         (lambda: tx.NumberLit(0.0) - 5, -5),
-        (lambda: tx.NumberLit(0) - 2.5, -2.5),
         (lambda: tx.NumberLit(5) - 0.0, 5),
-        (lambda: tx.NumberLit(0) - -(2**63), TWO63),
-        (lambda: tx.NumberLit(3) * 0.5, 1.5),
         (lambda: tx.NumberLit(0) * 2.5, 0.0),
-        (lambda: tx.NumberLit(2.5) * 1, 2.5),
-        (lambda: 2 * tx.NumberLit(2**62), TWO63),
-        (lambda: tx.NumberLit(-(2**63)) * -1, TWO63),
-        (lambda: tx.NumberLit(3037000500) * 3037000500, 3037000500.0 * 3037000500.0),
-        (lambda: -tx.NumberLit(-(2**63)), TWO63),
+        (lambda: -tx.NumberLit(-(2**63)), float(2**63)),
         (lambda: -tx.NumberLit(1.5), -1.5),
     ],
 )
@@ -77,8 +65,7 @@ def test_negated_float_zero_keeps_sign():
     assert math.copysign(1.0, result.value) == -1.0 and str(result) == "-0"
 
 
-I64 = st.integers(-(2**63), 2**63 - 1)
-INTS = st.one_of(st.integers(-1000, 1000), I64)
+INTS = st.one_of(st.integers(-1000, 1000), st.integers(-(2**63), 2**63 - 1))
 
 
 @given(INTS, INTS, st.sampled_from([operator.add, operator.sub, operator.mul]))
@@ -97,124 +84,62 @@ def test_negation_property(p):
     assert value == -p and type(value) is (int if p != -(2**63) else float)
 
 
-# ---------------------------------------------------------------- tree shapes
-
-
 @pytest.mark.parametrize(
     "build, cls, text, kids",
     [
         # identities of + and -
-        (lambda: a + 0, tx.Placeholder, "a", None),
         (lambda: 0 + a, tx.Placeholder, "a", None),
-        (lambda: a + 0.0, tx.Placeholder, "a", None),
         (lambda: a + -0.0, tx.Placeholder, "a", None),
-        (lambda: a - 0, tx.Placeholder, "a", None),
-        (lambda: x - 0.0, tx.BinaryVar, "x", None),
+        (lambda: x - 0, tx.BinaryVar, "x", None),
         (lambda: 0 - a, tx.MulOp, "- a", ["-1", "a"]),
-        (lambda: 0.0 - x, tx.MulOp, "- x", ["-1", "x"]),
         # sums
         (lambda: 2 + a, tx.AddOp, "a + 2", ["a", "2"]),
-        (lambda: a - 1, tx.AddOp, "a - 1", ["a", "-1"]),
-        (lambda: a + -2.5, tx.AddOp, "a - 2.5", ["a", "-2.5"]),
         (lambda: a + (b + c), tx.AddOp, "b + c + a", ["b", "c", "a"]),
         (lambda: (a + 1) + b, tx.AddOp, "a + b + 1", ["a", "b", "1"]),
+        (lambda: 1 + (a + b), tx.AddOp, "a + b + 1", ["a", "b", "1"]),
         (lambda: (a + 1) + -1, tx.Placeholder, "a", None),
-        (lambda: (a + 1) - 1, tx.Placeholder, "a", None),
-        (lambda: -1 + (a + 1), tx.Placeholder, "a", None),
         (lambda: (a + 1) + (b + 2), tx.AddOp, "a + b + 3", ["a", "b", "3"]),
         (lambda: (a + 1) + (b - 1), tx.AddOp, "a + b", ["a", "b"]),
-        (lambda: (a + b) + (c + d), tx.AddOp, "a + b + c + d", ["a", "b", "c", "d"]),
-        (lambda: 1 + (a + b), tx.AddOp, "a + b + 1", ["a", "b", "1"]),
-        (lambda: (a + 1) + 2.5, tx.AddOp, "a + 3.5", ["a", "3.5"]),
-        (lambda: a - b, tx.AddOp, "a - b", ["a", "- b"]),
-        (lambda: -a + b, tx.AddOp, "- a + b", ["- a", "b"]),
-        (lambda: 2 - a, tx.AddOp, "- a + 2", ["- a", "2"]),
-        (lambda: a - (b + c), tx.AddOp, "a - (b + c)", ["a", "- (b + c)"]),
-        (lambda: a - (b - c), tx.AddOp, "a - (b - c)", ["a", "- (b - c)"]),
-        (lambda: 2 * a - 3 * b, tx.AddOp, "2 * a - 3 * b", ["2 * a", "-3 * b"]),
+        (lambda: (a + 2**62) + 2**62, tx.AddOp, "a + 9223372036854776000", None),  # a float constant
+        (lambda: a + 2**70, tx.AddOp, "a + 1180591620717411300000", None),
         # products
-        (lambda: a * 0.0, tx.NumberLit, "0", None),
-        (lambda: 0 * (a + b), tx.NumberLit, "0", None),
-        (lambda: (2 * a) * 0, tx.NumberLit, "0", None),
-        (lambda: x * 1, tx.BinaryVar, "x", None),
         (lambda: 1.0 * x, tx.BinaryVar, "x", None),
-        (lambda: x * 1.0, tx.BinaryVar, "x", None),
-        (lambda: 2 * a, tx.MulOp, "2 * a", ["2", "a"]),
         (lambda: a * 3, tx.MulOp, "3 * a", ["3", "a"]),
-        (lambda: a * -1, tx.MulOp, "- a", ["-1", "a"]),
         (lambda: a * (b * c), tx.MulOp, "b * c * a", ["b", "c", "a"]),
         (lambda: a * b * 2, tx.MulOp, "2 * a * b", ["2", "a", "b"]),
-        (lambda: a * 2 * 3, tx.MulOp, "6 * a", ["6", "a"]),
         (lambda: 2 * (a * 3), tx.MulOp, "6 * a", ["6", "a"]),
         (lambda: (a * 2) * 0.5, tx.MulOp, "1 * a", ["1", "a"]),
-        (lambda: (2 * a) * 1, tx.MulOp, "2 * a", ["2", "a"]),
-        (lambda: (2 * a) * (3 * b), tx.MulOp, "6 * a * b", ["6", "a", "b"]),
         (lambda: (a * b) * (3 * c), tx.MulOp, "3 * a * b * c", ["3", "a", "b", "c"]),
+        (lambda: (2 * a) * (3 * b), tx.MulOp, "6 * a * b", ["6", "a", "b"]),
         (lambda: (2 * a) * (b * c), tx.MulOp, "2 * a * b * c", ["2", "a", "b", "c"]),
         (lambda: (a * b) * (c * d), tx.MulOp, "a * b * c * d", ["a", "b", "c", "d"]),
-        (lambda: a * (b + c), tx.MulOp, "a * (b + c)", ["a", "b + c"]),
-        (lambda: (a + b) * (c + d), tx.MulOp, "(a + b) * (c + d)", ["a + b", "c + d"]),
         # negation
         (lambda: -x, tx.MulOp, "- x", ["-1", "x"]),
         (lambda: -(2 * a), tx.MulOp, "-2 * a", ["-2", "a"]),
-        (lambda: -(a * b), tx.MulOp, "- a * b", ["-1", "a", "b"]),
         (lambda: -(-a), tx.MulOp, "1 * a", ["1", "a"]),
-        (lambda: -(a + 1), tx.MulOp, "- (a + 1)", ["-1", "a + 1"]),
-        # powers
-        (lambda: a**2, tx.PowOp, "a ** 2", ["a", "2"]),
-        (lambda: 2**a, tx.PowOp, "2 ** a", ["2", "a"]),
+        (lambda: -(a * b), tx.MulOp, "- a * b", ["-1", "a", "b"]),
+        # powers, and the merging of powers of equal bases
         (lambda: tx.NumberLit(2) ** 3, tx.PowOp, "2 ** 3", ["2", "3"]),
-        (lambda: tx.NumberLit(0) ** 0, tx.PowOp, "0 ** 0", ["0", "0"]),
-        (lambda: (a**2) ** 3, tx.PowOp, "(a ** 2) ** 3", ["a ** 2", "3"]),
-        (lambda: a ** (n + 1), tx.PowOp, "a ** (n + 1)", ["a", "n + 1"]),
-        (lambda: (a + 1) ** 2, tx.PowOp, "(a + 1) ** 2", ["a + 1", "2"]),
         (lambda: x**0.5, tx.PowOp, "x ** 0.5", ["x", "0.5"]),
-        (lambda: x**1, tx.PowOp, "x ** 1", ["x", "1"]),
-        (lambda: x**math.inf, tx.PowOp, "x ** inf", ["x", "inf"]),
-        (lambda: pow(a, 2, None), tx.PowOp, "a ** 2", ["a", "2"]),
         (lambda: pow(a, 2, 3), tx.ModOp, "a ** 2 % 3", ["a ** 2", "3"]),
-        (lambda: pow(tx.NumberLit(2), 3, n), tx.ModOp, "2 ** 3 % n", ["2 ** 3", "n"]),
-        # merging of powers with the same base
         (lambda: x**2 * x**3, tx.PowOp, "x ** 5", ["x", "5"]),
-        (lambda: x**2 * x**0.5, tx.PowOp, "x ** 2.5", ["x", "2.5"]),
         (lambda: a**n * a**m, tx.PowOp, "a ** (n + m)", ["a", "n + m"]),
         (lambda: a**2 / a, tx.PowOp, "a ** 1", ["a", "1"]),
-        (lambda: a**2 / a**1, tx.MulOp, "a ** 2 * (a ** 1) ** -1", ["a ** 2", "(a ** 1) ** -1"]),
-        (lambda: a**2 * a**-2, tx.PowOp, "a ** 0", ["a", "0"]),
         (lambda: x**2 * x, tx.MulOp, "x ** 2 * x", ["x ** 2", "x"]),
         (lambda: x**2 * y**3, tx.MulOp, "x ** 2 * y ** 3", ["x ** 2", "y ** 3"]),
         (lambda: (2 * x**2) * x**3, tx.MulOp, "2 * x ** 2 * x ** 3", ["2", "x ** 2", "x ** 3"]),
-        (lambda: tx.Placeholder("a", latex="A") ** 2 * a**3, tx.MulOp, "a ** 2 * a ** 3", None),
         (lambda: tx.Placeholder("a", description="d") ** 2 * a**3, tx.MulOp, "a ** 2 * a ** 3", None),
-        # division
+        # division and remainder are not folded
         (lambda: a / 2, tx.MulOp, "a * 2 ** -1", ["a", "2 ** -1"]),
-        (lambda: 1 / a, tx.PowOp, "a ** -1", ["a", "-1"]),
         (lambda: tx.NumberLit(1) / 2, tx.PowOp, "2 ** -1", ["2", "-1"]),
         (lambda: tx.NumberLit(3) / 2, tx.MulOp, "3 * 2 ** -1", ["3", "2 ** -1"]),
         (lambda: tx.NumberLit(0) / a, tx.NumberLit, "0", None),
-        (lambda: 2 / a, tx.MulOp, "2 * a ** -1", ["2", "a ** -1"]),
         (lambda: a / 1, tx.MulOp, "a * 1 ** -1", ["a", "1 ** -1"]),
-        (lambda: a / a, tx.MulOp, "a * a ** -1", ["a", "a ** -1"]),
-        (lambda: (a + b) / 2, tx.MulOp, "(a + b) * 2 ** -1", ["a + b", "2 ** -1"]),
-        (lambda: x / 2, tx.MulOp, "x * 2 ** -1", ["x", "2 ** -1"]),
-        (lambda: x / a, tx.MulOp, "x * a ** -1", ["x", "a ** -1"]),
-        # remainder
-        (lambda: a % 3, tx.ModOp, "a % 3", ["a", "3"]),
-        (lambda: 7 % a, tx.ModOp, "7 % a", ["7", "a"]),
         (lambda: tx.NumberLit(7) % 2, tx.ModOp, "7 % 2", ["7", "2"]),
-        (lambda: (a % b) % c, tx.ModOp, "(a % b) % c", ["a % b", "c"]),
-        (lambda: a % (b % c), tx.ModOp, "a % (b % c)", ["a", "b % c"]),
-        (lambda: (a % b) * c, tx.MulOp, "(a % b) * c", ["a % b", "c"]),
-        (lambda: (a * b) % c, tx.ModOp, "(a * b) % c", ["a * b", "c"]),
         # unary functions, minimum and maximum: no folding, no flattening
         (lambda: tx.abs(tx.abs(a)), tx.AbsOp, "||a||", ["|a|"]),
-        (lambda: tx.abs(-5), tx.AbsOp, "|-5|", ["-5"]),
-        (lambda: tx.ln(a + 1), tx.LnOp, "ln(a + 1)", ["a + 1"]),
         (lambda: tx.min(), tx.MinOp, "min()", []),
-        (lambda: tx.max(a), tx.MaxOp, "max(a)", ["a"]),
-        (lambda: tx.min(a, 1, 2), tx.MinOp, "min(a, 1, 2)", ["a", "1", "2"]),
         (lambda: tx.max(tx.max(a, b), c), tx.MaxOp, "max(max(a, b), c)", ["max(a, b)", "c"]),
-        (lambda: tx.min(a + 1, a + 1), tx.MinOp, "min(a + 1, a + 1)", ["a + 1", "a + 1"]),
     ],
 )
 def test_tree_shape(build, cls, text, kids):
@@ -224,44 +149,17 @@ def test_tree_shape(build, cls, text, kids):
         assert children(e) == kids
 
 
-@pytest.mark.parametrize("zero_case", [lambda: x * 0, lambda: 0 * x, lambda: x * 0.0, lambda: a * -0.0])
+@pytest.mark.parametrize("zero_case", [lambda: x * 0, lambda: a * -0.0])
 def test_product_with_zero_is_integer_zero(zero_case):
     e = zero_case()
     assert type(e) is tx.NumberLit and type(e.value) is int and e.value == 0
 
 
-@pytest.mark.parametrize(
-    "build, expected",
-    [
-        (lambda: x - 1, "BinaryVar(name='x', shape=[]) + NumberLit(value=-1)"),
-        (lambda: -x, "- BinaryVar(name='x', shape=[])"),
-        (lambda: a - b, "Placeholder(name='a', ndim=0) - Placeholder(name='b', ndim=0)"),
-        (lambda: a - 2 * b,
-         "Placeholder(name='a', ndim=0) + NumberLit(value=-2) * Placeholder(name='b', ndim=0)"),
-        (lambda: a**2, "Placeholder(name='a', ndim=0) ** NumberLit(value=2)"),
-        (lambda: a % 3.0, "Placeholder(name='a', ndim=0) % NumberLit(value=3)"),
-        (lambda: tx.abs(a), "abs(Placeholder(name='a', ndim=0))"),
-        (lambda: tx.min(a, 1), "min(Placeholder(name='a', ndim=0), NumberLit(value=1))"),
-    ],
-)
-def test_repr_of_built_trees(build, expected):
-    assert repr(build()) == expected
-
-
-@pytest.mark.parametrize(
-    "build, dtype",
-    [
-        (lambda: (a + 2**62) + 2**62, float),
-        (lambda: a + 2**70, float),
-        (lambda: a + True, int),
-        (lambda: a + np.int64(3), int),
-        (lambda: a + np.float64(0.5), float),
-        (lambda: 2.0 + a, float),
-    ],
-)
-def test_constant_term_type(build, dtype):
-    last = build().terms[-1]
-    assert type(last) is tx.NumberLit and type(last.value) is dtype
+def test_repr_of_built_trees():
+    assert repr(x - 1) == "BinaryVar(name='x', shape=[]) + NumberLit(value=-1)"
+    assert repr(a - 2 * b) == (
+        "Placeholder(name='a', ndim=0) + NumberLit(value=-2) * Placeholder(name='b', ndim=0)")
+    assert repr(-x) == "- BinaryVar(name='x', shape=[])"
 
 
 @pytest.mark.parametrize("func, cls, text", UNARY)
@@ -274,43 +172,22 @@ def test_unary_functions(func, cls, text):
         assert operand.value == value
 
 
-# ---------------------------------------------------------------- custom LaTeX stops flattening
-
-
-def latex(e, text):
-    e.set_latex(text)
-    return e
-
-
-S = lambda: latex(a + b, "S")  # noqa: E731
-M = lambda: latex(a * b, "M")  # noqa: E731
+S = lambda: custom(a + b, "S")  # noqa: E731
+M = lambda: custom(a * b, "M")  # noqa: E731
 
 
 @pytest.mark.parametrize(
     "build, cls, kids",
     [
         (lambda: S() + c, tx.AddOp, ["a + b", "c"]),
-        (lambda: c + S(), tx.AddOp, ["c", "a + b"]),
-        (lambda: S() + 1, tx.AddOp, ["a + b", "1"]),
         (lambda: 1 + S(), tx.AddOp, ["a + b", "1"]),
         (lambda: S() + 0, tx.AddOp, ["a", "b"]),
-        (lambda: (c + d) + S(), tx.AddOp, ["c", "d", "a + b"]),
         (lambda: (c + 1) + S(), tx.AddOp, ["c", "a + b", "1"]),
         (lambda: S() + (c + d), tx.AddOp, ["c", "d", "a + b"]),
-        (lambda: S() + S(), tx.AddOp, ["a + b", "a + b"]),
-        (lambda: (S() + 1) + 2, tx.AddOp, ["a + b", "3"]),
-        (lambda: S() - c, tx.AddOp, ["a + b", "- c"]),
-        (lambda: latex(a + b, None) + c, tx.AddOp, ["a", "b", "c"]),
-        (lambda: M() * c, tx.MulOp, ["a * b", "c"]),
         (lambda: M() * 2, tx.MulOp, ["2", "a * b"]),
-        (lambda: 2 * M(), tx.MulOp, ["2", "a * b"]),
-        (lambda: M() * 1, tx.MulOp, ["a", "b"]),
-        (lambda: (c * d) * M(), tx.MulOp, ["c", "d", "a * b"]),
-        (lambda: M() * (c * d), tx.MulOp, ["c", "d", "a * b"]),
         (lambda: (2 * c) * M(), tx.MulOp, ["2", "c", "a * b"]),
-        (lambda: -M(), tx.MulOp, ["-1", "a * b"]),
-        (lambda: latex(a**2, "P") * a**3, tx.MulOp, ["a ** 2", "a ** 3"]),
-        (lambda: a**3 * latex(a**2, "P"), tx.MulOp, ["a ** 3", "a ** 2"]),
+        (lambda: M() * (c * d), tx.MulOp, ["c", "d", "a * b"]),
+        (lambda: custom(a**2, "P") * a**3, tx.MulOp, ["a ** 2", "a ** 3"]),
     ],
 )
 def test_custom_latex_is_not_flattened(build, cls, kids):
@@ -318,86 +195,54 @@ def test_custom_latex_is_not_flattened(build, cls, kids):
     assert type(e) is cls and children(e) == kids
 
 
-def test_latex_set_later_does_not_reach_built_trees():
+def test_latex_decides_merging_when_the_operands_are_built():
     s = a + b
     t = s + c
     s.set_latex("S")
     assert children(t) == ["a", "b", "c"]
-    assert children(s + c) == ["a + b", "c"]
-
-
-def test_latex_base_must_match_to_merge_powers():
-    al = tx.Placeholder("a", latex="A")
+    al = tx.Placeholder("a", latex="A")  # equal custom LaTeX on both bases: merged
     e = al**2 * al**3
     assert type(e) is tx.PowOp and repr(e.base) == "Placeholder(name='a', ndim=0, latex='A')"
 
 
-# ---------------------------------------------------------------- errors
-
-
-MODELING = tx.ModelingError
 POSITIVE = "a decision variable can be raised to only a positive power"
 EXPONENT = "the exponent contains a decision variable"
 MODULO = "the modulo op contains a decision variable"
 UNARY_MSG = "the operand of the unary op contains a decision variable"
+NEGATIVE_POWER = "zero cannot be raised to a negative power"
 
 
 @pytest.mark.parametrize(
     "build, exc, message",
     [
         (lambda: a / 0, ZeroDivisionError, "division by zero"),
-        (lambda: a / 0.0, ZeroDivisionError, "division by zero"),
-        (lambda: a / -0.0, ZeroDivisionError, "division by zero"),
-        (lambda: (a + b) / tx.NumberLit(0), ZeroDivisionError, "division by zero"),
-        (lambda: x / 0, ZeroDivisionError, "division by zero"),
+        (lambda: x / -0.0, ZeroDivisionError, "division by zero"),
         (lambda: a % 0, ZeroDivisionError, "modulo by zero"),
-        (lambda: a % 0.0, ZeroDivisionError, "modulo by zero"),
         (lambda: pow(a, 2, 0), ZeroDivisionError, "modulo by zero"),
-        (lambda: tx.NumberLit(0) ** -1, ZeroDivisionError, "zero cannot be raised to a negative power"),
-        (lambda: tx.NumberLit(0.0) ** -0.5, ZeroDivisionError, "zero cannot be raised to a negative power"),
-        (lambda: tx.NumberLit(0) ** -0.0, ZeroDivisionError, "zero cannot be raised to a negative power"),
-        (lambda: tx.NumberLit(-0.0) ** -2, ZeroDivisionError, "zero cannot be raised to a negative power"),
-        (lambda: 1 / tx.NumberLit(0), ZeroDivisionError, "division by zero"),
+        (lambda: tx.NumberLit(0) ** -1, ZeroDivisionError, NEGATIVE_POWER),
+        (lambda: tx.NumberLit(0) ** -0.0, ZeroDivisionError, NEGATIVE_POWER),
         (lambda: 2**x, MODELING, EXPONENT),
-        (lambda: a ** (x + 1), MODELING, EXPONENT),
         (lambda: tx.NumberLit(0) ** x, MODELING, EXPONENT),
         (lambda: x**y, MODELING, EXPONENT),
         (lambda: x**0, MODELING, POSITIVE),
         (lambda: x**-1, MODELING, POSITIVE),
-        (lambda: x**0.0, MODELING, POSITIVE),
         (lambda: x**-0.0, MODELING, POSITIVE),
-        (lambda: x**-0.5, MODELING, POSITIVE),
         (lambda: x**n, MODELING, POSITIVE),
-        (lambda: (x + 1) ** 0, MODELING, POSITIVE),
-        (lambda: z[0] ** -1, MODELING, POSITIVE),
         (lambda: a / x, MODELING, POSITIVE),
         (lambda: a / (x + 1), MODELING, POSITIVE),
-        (lambda: tx.NumberLit(2) / x, MODELING, POSITIVE),
-        (lambda: 2 / z[0], MODELING, POSITIVE),
-        (lambda: a / z[0], MODELING, POSITIVE),
         (lambda: a % x, MODELING, MODULO),
-        (lambda: x % n, MODELING, MODULO),
         (lambda: (x + 1) % 0, MODELING, MODULO),
         (lambda: pow(x, 2, 3), MODELING, MODULO),
-        (lambda: pow(a, 2, x), MODELING, MODULO),
+        (lambda: tx.abs(x), MODELING, UNARY_MSG),
         (lambda: tx.ceil(z[0]), MODELING, UNARY_MSG),
-        (lambda: tx.floor(x**2), MODELING, UNARY_MSG),
-        (lambda: tx.ln(a + x), MODELING, UNARY_MSG),
-        (lambda: tx.abs(z[:].sum()), MODELING, UNARY_MSG),
+        (lambda: tx.log2(z[:].sum()), MODELING, UNARY_MSG),
         (lambda: tx.min(x), MODELING, "the 0-th term contains a decision variable"),
         (lambda: tx.max(a, x), MODELING, "the 1-th term contains a decision variable"),
         (lambda: tx.max(a, 1, x + 1, y), MODELING, "the 2-th term contains a decision variable"),
         (lambda: x / x, MODELING,
          'Cannot divide a BinaryVar named "x" by a decision variable or an expression containing '
          "a decision variable (right = x)."),
-        (lambda: x / (y + 1), MODELING,
-         'Cannot divide a BinaryVar named "x" by a decision variable or an expression containing '
-         "a decision variable (right = y + 1)."),
-        (lambda: x / z[1], MODELING,
-         'Cannot divide a BinaryVar named "x" by a decision variable or an expression containing '
-         "a decision variable (right = z[1])."),
         (lambda: 2 / x, MODELING, 'Cannot use a BinaryVar named "x" as a divisor (dividend = 2).'),
-        (lambda: 2.5 / x, MODELING, 'Cannot use a BinaryVar named "x" as a divisor (dividend = 2.5).'),
     ],
 )
 def test_operation_errors(build, exc, message):
@@ -406,14 +251,8 @@ def test_operation_errors(build, exc, message):
     assert type(info.value) is exc and str(info.value) == message
 
 
-@pytest.mark.parametrize("func, cls, text", UNARY)
-def test_unary_rejects_decision_variables(func, cls, text):
-    with pytest.raises(MODELING, match=f"^{UNARY_MSG}$"):
-        func(x)
-
-
 @pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
-def test_division_messages_per_kind(cls, word, bounds):
+def test_messages_per_kind(cls, word, bounds):
     v = cls("v", **bounds)
     with pytest.raises(MODELING) as info:
         v / (y * 2)
@@ -422,41 +261,28 @@ def test_division_messages_per_kind(cls, word, bounds):
         "containing a decision variable (right = 2 * y)."
     )
     with pytest.raises(MODELING) as info:
-        (a + 1) / v
-    assert str(info.value) == POSITIVE
-    with pytest.raises(MODELING) as info:
         v.__rtruediv__(a + 1)
     assert str(info.value) == f'Cannot use a {word}Var named "v" as a divisor (dividend = a + 1).'
-    assert not hasattr(cls, "__mod__") and not hasattr(cls, "__rmod__")
-    for bad in (lambda: v % 2, lambda: 2 % v, lambda: v % 2.5):
+    with pytest.raises(MODELING, match=f"^{MODULO}$"):
+        v % n  # the reflected remainder of the placeholder
+    for bad in (lambda: v % 2, lambda: 2 % v):
         with pytest.raises(TypeError, match="unsupported operand"):
             bad()
-
-
-# ---------------------------------------------------------------- operand conversion
+    with pytest.raises(MODELING) as info:
+        a + cls("y", shape=[3], **bounds)
+    assert str(info.value) == f"the dimensionality of the {word}Var {{ name: y }} must be zero, but is actually 1"
 
 
 @pytest.mark.parametrize(
     "build, exc, message",
     [
         (lambda: a + "a", TypeError, None),
-        (lambda: a * None, TypeError, None),
-        (lambda: a - [1], TypeError, None),
-        (lambda: a + 10**400, TypeError, None),
         (lambda: 10**400 * a, TypeError, None),
         (lambda: a + tx.Element("i", 3).belong_to, TypeError, None),
-        (lambda: tx.abs(tx.Element("i", 3).belong_to), TypeError, None),
-        (lambda: tx.min(a, "s"), TypeError, None),
-        (lambda: a + A, MODELING,
-         "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"),
-        (lambda: A + 1, MODELING,
-         "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"),
         (lambda: -A, MODELING,
          "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"),
         (lambda: a * tx.Element("e", A), MODELING,
          "the dimensionality of the Element { name: e } must be zero, but is actually 1"),
-        (lambda: a + A[0], MODELING,
-         "the dimensionality of the subscripted variable `A[0]` must be zero, but actually 1"),
         (lambda: tx.max(a, A[b]), MODELING,
          "the dimensionality of the subscripted variable `A[b]` must be zero, but actually 1"),
         (lambda: a + z[:], MODELING,
@@ -471,18 +297,6 @@ def test_operand_conversion_errors(build, exc, message):
         assert str(info.value).endswith("failed to convert into expression.")
     else:
         assert type(info.value) is exc and str(info.value) == message
-
-
-@pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
-@pytest.mark.parametrize(
-    "build",
-    [lambda v: a + v, lambda v: v + 1, lambda v: 2 * v, lambda v: -v, lambda v: v**2, lambda v: tx.min(v)],
-)
-def test_vector_variable_is_not_an_operand(cls, word, bounds, build):
-    v = cls("y", shape=[3], **bounds)
-    with pytest.raises(MODELING) as info:
-        build(v)
-    assert str(info.value) == f"the dimensionality of the {word}Var {{ name: y }} must be zero, but is actually 1"
 
 
 def operands():
@@ -508,53 +322,24 @@ def test_every_expression_class_supports_arithmetic(obj, has_var):
         assert type(obj % c) is tx.ModOp and type(c % obj) is tx.ModOp
 
 
-# ---------------------------------------------------------------- value semantics
-
-
-S_OPS = [
-    lambda s, t: s + t, lambda s, t: t + s, lambda s, t: s + 1, lambda s, t: 1 + s, lambda s, t: s - t,
-    lambda s, t: s + -4, lambda s, t: s * t, lambda s, t: t * s, lambda s, t: s * 3, lambda s, t: -s,
-    lambda s, t: s / 2, lambda s, t: s**2 * s**3, lambda s, t: (s + t) + (s + t),
-]
-
-
-@pytest.mark.parametrize("op", S_OPS)
 @pytest.mark.parametrize(
-    "s, t", [(a + b + 4, c + d + 2), (2 * a * b, 3 * c * d), (a**2, a**3), (x + y, x * y)],
-    ids=["sums", "products", "powers", "with-vars"],
+    "op", [lambda s, t: s + t, lambda s, t: t + s, lambda s, t: s * t, lambda s, t: -s,
+           lambda s, t: s**2 * s**3],
 )
+@pytest.mark.parametrize("s, t", [(a + b + 4, c + d + 2), (2 * a * b, 3 * c * d)], ids=["sums", "products"])
 def test_operations_do_not_change_operands(op, s, t):
-    before = repr(s), repr(t), [repr(u) for u in getattr(s, "terms", [])]
+    before = repr(s), repr(t)
     op(s, t)
-    assert (repr(s), repr(t), [repr(u) for u in getattr(s, "terms", [])]) == before
+    assert (repr(s), repr(t)) == before
 
 
-@pytest.mark.parametrize(
-    "op, exc",
-    [
-        (lambda s: s / 0, ZeroDivisionError), (lambda s: s % 0, ZeroDivisionError),
-        (lambda s: s**x, MODELING), (lambda s: (s + x) ** 0, MODELING), (lambda s: s + "q", TypeError),
-        (lambda s: s * A, MODELING), (lambda s: tx.max(s, x), MODELING), (lambda s: s / x, MODELING),
-    ],
-)
-def test_failed_operations_change_nothing(op, exc):
+@pytest.mark.parametrize("op", [lambda s: s / 0, lambda s: (s + x) ** 0, lambda s: tx.max(s, x)])
+def test_failed_operations_change_nothing(op):
     s = a + b + 1
-    before = repr(s), repr(x), repr(A)
-    with pytest.raises(exc):
+    before = repr(s), repr(x)
+    with pytest.raises((ZeroDivisionError, MODELING)):
         op(s)
-    assert (repr(s), repr(x), repr(A)) == before
-
-
-def test_child_getters_return_copies():
-    t = a + b
-    t.terms[0].set_latex("A")
-    assert repr(t.terms[0]) == "Placeholder(name='a', ndim=0)"
-    p = a**2
-    p.base.set_latex("B")
-    assert repr(p.base) == "Placeholder(name='a', ndim=0)"
-
-
-# ---------------------------------------------------------------- sums: property
+    assert (repr(s), repr(x)) == before
 
 
 NAMES = {s: tx.Placeholder(s) for s in "pqr"}

@@ -12,7 +12,6 @@ import nbformat
 import pytest
 from nbclient import NotebookClient
 
-import tarvex as tx
 from latex_check import assert_katex_valid
 
 NOTEBOOK = Path(__file__).resolve().parents[1] / "examples" / "quickstart.ipynb"
@@ -81,23 +80,6 @@ def test_displayed_latex_is_the_objects_latex(executed, cell_values):
             assert latex_outputs(cell) == [value._repr_latex_()], cell.source
         else:
             assert latex_outputs(cell) == [], cell.source
-
-
-@pytest.mark.parametrize(
-    "kind",
-    [tx.Problem, tx.Constraint, tx.CustomPenaltyTerm, tx.SumOp, tx.EqualOp, tx.LessThanEqualOp,
-     tx.PowOp],
-)
-def test_notebook_shows(cell_values, executed, kind):
-    shown = [value for cell, value in zip(code_cells(executed), cell_values)
-             if type(value) is kind and latex_outputs(cell)]
-    assert shown, f"no cell displays a {kind.__name__}"
-
-
-def test_custom_latex_cell_shows_the_custom_text(executed):
-    outputs = [text for cell in code_cells(executed) for text in latex_outputs(cell)]
-    assert r"$$\displaystyle L_{a} \leq capacity_{a}$$" in outputs
-    assert outputs[-1].startswith(r"$$\displaystyle \left(\sum_{t = 0}^{M - 1}")
 
 
 REFRESH = (

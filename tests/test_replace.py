@@ -26,36 +26,27 @@ def swap(old, new):
     return lambda node: new if same(node, old) else node
 
 
-# ---------------------------------------------------------------- replace
-
-
 def test_replace_a_leaf():
     assert tx.is_same(tx.replace(a, lambda n: x if isinstance(n, tx.Placeholder) else n), x)
 
 
 def test_replace_subscripts_of_a_placeholder():
-    E = tx.Placeholder("E", ndim=2)
-    elt = tx.Element("elt", belong_to=E)
+    elt = tx.Element("elt", belong_to=tx.Placeholder("E", ndim=2))
     ph = tx.Placeholder("ph", ndim=2)
     xv = tx.BinaryVar("x", shape=(N, N))
-    expr = ph[123, 456] + elt[123]
 
     def replacer(node):
         if isinstance(node, tx.Subscript) and isinstance(node.variable, tx.Placeholder):
             return xv[node.subscripts]
         return node
 
-    assert tx.is_same(tx.replace(expr, replacer), xv[123, 456] + elt[123])
+    assert tx.is_same(tx.replace(ph[123, 456] + elt[123], replacer), xv[123, 456] + elt[123])
 
 
 @pytest.mark.parametrize(
     "build",
     [
-        lambda: a,
-        lambda: tx.NumberLit(3),
-        lambda: 2.5 * a + x * y - 1,
-        lambda: tx.abs(a) + tx.ceil(b) * tx.floor(c) + tx.ln(a) - tx.log2(b) / tx.log10(c),
-        lambda: (a % b) ** c + tx.min(a, b, 3) * tx.max(c, N),
+        lambda: tx.abs(a) * tx.floor(c) - tx.log2(b) / tx.log10(c) + (a % b) ** c + tx.max(c, N),
         lambda: tx.sum([(i, i != 0), j], X2[i, j] * A[i, j]) + tx.prod(i, A.len_at(0) * a),
         lambda: X2[:, 1].sum(),
     ],
@@ -108,27 +99,14 @@ def test_rebuilt_sums_are_not_folded():
     result = tx.replace(a + 1, swap(a, 2))
     assert type(result) is tx.AddOp
     assert [repr(t) for t in result.terms] == ["NumberLit(value=2)", "NumberLit(value=1)"]
-    result = tx.replace(2 * a, swap(a, 3))
-    assert type(result) is tx.MulOp
-    assert str(result) == "2 * 3"
+    assert str(tx.replace(2 * a, swap(a, 3))) == "2 * 3"
 
 
-def test_operand_order_and_kinds_are_kept():
-    expr = tx.max(a, b) - tx.min(b, c) + (a % c) ** b
-    result = tx.replace(expr, swap(b, N))
-    assert tx.is_same(result, tx.max(a, N) - tx.min(N, c) + (a % c) ** N)
-
-
-def test_reduction_keeps_index_and_condition():
+def test_children_are_replaced_but_not_a_reduction_index_or_condition():
     expr = tx.sum([(i, i != a)], X2[i, i] * a)
     assert tx.is_same(tx.replace(expr, swap(a, b)), tx.sum([(i, i != a)], X2[i, i] * b))
-
-
-def test_array_operands_may_be_replaced():
     B = tx.Placeholder("B", ndim=2)
-    expr = A[i, j] + A.len_at(1)
-    assert tx.is_same(tx.replace(expr, swap(A, B)), B[i, j] + B.len_at(1))
-    assert tx.is_same(tx.replace(A[i, j], swap(A, X2)), X2[i, j])
+    assert tx.is_same(tx.replace(A[i, j] + A.len_at(1), swap(A, B)), B[i, j] + B.len_at(1))
 
 
 def test_custom_latex_is_kept_on_unchanged_nodes_only():
@@ -138,35 +116,19 @@ def test_custom_latex_is_kept_on_unchanged_nodes_only():
     assert "S" not in tx.replace(expr, swap(c, N))._repr_latex_()
 
 
-def test_input_is_not_modified():
-    expr = a * x + b
-    before = repr(expr)
-    tx.replace(expr, swap(a, c))
-    assert repr(expr) == before
-
-
 @pytest.mark.parametrize(
     "expr, replacer, exc, message",
     [
         (tx.abs(a), lambda n: x if isinstance(n, tx.Placeholder) else n,
          tx.ModelingError, "the operand of the unary op contains a decision variable"),
         (b ** a, swap(a, x), tx.ModelingError, "the exponent contains a decision variable"),
-        (a % b, swap(b, x), tx.ModelingError, "the modulo op contains a decision variable"),
         (a % b, swap(b, 0), ZeroDivisionError, "modulo by zero"),
-        (tx.max(a, b), swap(b, x), tx.ModelingError, "the 1-th term contains a decision variable"),
         (A[a, b], swap(a, x), tx.ModelingError, "a subscript contains a decision variable"),
-        (A[a, b], swap(A, tx.Placeholder("A", ndim=1)), tx.ModelingError,
-         "the number of subscripts (= 2) is greater than the dimensionality of the variable `A` (= 1)"),
         (A.len_at(1), swap(A, tx.Placeholder("A", ndim=1)), tx.ModelingError,
          "axis 1 is out of bounds for the axis of the array A"),
         (tx.sum(i, a), swap(a, A), tx.ModelingError,
          "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"),
-        (a + 1, swap(a, X2[:, 0]), tx.ModelingError,
-         "dummy indexed BinaryVar with name 'X' must be called the `sum` or `prod` method to be converted "
-         "into an expression."),
         (a + 1, swap(a, "a"), TypeError, "failed to convert into expression."),
-        (a + 1, lambda n: "not an expression" if isinstance(n, tx.AddOp) else n,
-         TypeError, "failed to convert into expression."),
         (a * b + 1, lambda n: None if isinstance(n, tx.MulOp) else n,
          TypeError, "failed to convert into expression."),
     ],
@@ -175,11 +137,6 @@ def test_replace_errors(expr, replacer, exc, message):
     with pytest.raises(exc) as info:
         tx.replace(expr, replacer)
     assert str(info.value) == message
-
-
-def test_pow_rebuild_rejects_a_variable_with_a_negative_exponent():
-    with pytest.raises(tx.ModelingError, match="^a decision variable can be raised to only a positive power$"):
-        tx.replace(a ** -1, swap(a, x))
 
 
 class Refused(Exception):
@@ -199,9 +156,8 @@ def test_replacer_exceptions_propagate_from_every_node(failing):
             raise raised[-1]
         return node
 
-    expr = a * 2 + tx.sum(i, A[i, i])
     with pytest.raises(Refused) as info:
-        tx.replace(expr, replacer)
+        tx.replace(a * 2 + tx.sum(i, A[i, i]), replacer)
     assert info.value is raised[0]
     assert calls_after == []
 
@@ -211,70 +167,27 @@ def test_replace_arguments():
     with pytest.raises(TypeError, match=r"^argument 'replacer': replacer must be callable$"):
         tx.replace(a, 5)
     with pytest.raises(TypeError, match=r"^argument 'expr': failed to convert into expression\.$"):
-        tx.replace("a", keep)
-    with pytest.raises(TypeError, match=r"^argument 'expr': failed to convert into expression\.$"):
         tx.replace(a == 1, keep)
-    with pytest.raises(TypeError):
-        tx.replace(a)
     assert tx.is_same(tx.replace(2, swap(2, a)), a)
-
-
-def test_replace_on_a_deep_chain():
-    e = a
-    for _ in range(50_000):
-        e = tx.abs(e)
-    assert tx.is_same(tx.replace(e, keep), e)
-    expected = b
-    for _ in range(50_000):
-        expected = tx.abs(expected)
-    assert tx.is_same(tx.replace(e, swap(a, b)), expected)
-
-
-# ---------------------------------------------------------------- is_same
 
 
 @pytest.mark.parametrize(
     "src, dst, same",
     [
-        (tx.Placeholder("a", latex="p"), tx.Placeholder("a", latex="q"), True),
-        (tx.Placeholder("a", description="d"), tx.Placeholder("a"), True),
+        (tx.Placeholder("a", latex="p"), tx.Placeholder("a", latex="q", description="d"), True),
         (tx.Placeholder("a"), tx.Placeholder("a", ndim=2), False),
-        (tx.Placeholder("a"), tx.Placeholder("b"), False),
         (x + 1, 1 + x, True),
-        (x + 1, x + 2, False),
         (x + y, y + x, False),
-        (tx.NumberLit(1), tx.NumberLit(1), True),
         (tx.NumberLit(1), tx.NumberLit(1.0), False),
-        (tx.BinaryVar("x", latex="X"), tx.BinaryVar("x", description="d"), True),
-        (tx.BinaryVar("x", shape=(N,)), tx.BinaryVar("x", shape=(a,)), False),
         (tx.IntegerVar("v", lower_bound=0, upper_bound=3), tx.IntegerVar("v", lower_bound=0, upper_bound=4), False),
         (tx.Element("i", belong_to=N, latex="I"), tx.Element("i", belong_to=(0, N)), True),
-        (tx.Element("i", belong_to=N), tx.Element("i", belong_to=(1, N)), False),
-        (A[i, j], A[i][j], True),
-        (A.len_at(0, description="rows"), A.len_at(0), True),
-        (A.len_at(0), A.len_at(1), False),
-        (tx.abs(a), tx.abs(a), True),
-        (a ** 2, a ** 3, False),
-        (tx.sum(i, X2[i, i]), tx.sum(i, X2[i, i]), True),
         (tx.sum([(i, i != 0)], X2[i, i]), tx.sum(i, X2[i, i]), False),
-        (i.belong_to, tx.Element("k", belong_to=N).belong_to, True),
         (i.belong_to, tx.Element("k", belong_to=a).belong_to, False),
-        (X2[:, 0], X2[:, 0], True),
         (X2[:, 0], X2[:, 1], False),
-        ((x == 1) & (a < 2), (x == 1) & (a < 2), True),
-        (x == 1, x == 2, False),
-        (tx.Constraint("c", X2[i, j] <= 1, forall=[i, (j, j != i)]),
-         tx.Constraint("c", X2[i, j] <= 1, forall=[i, (j, j != i)]), True),
-        (tx.Constraint("c", x <= 1), tx.Constraint("d", x <= 1), False),
-        (tx.Constraint("c", x <= 1), tx.Constraint("c", x >= 1), False),
         (tx.Constraint("c", x <= 1), tx.Constraint("c", 1 >= x), True),
         (tx.Constraint("c", X2[i, j] <= 1, forall=[i, j]),
          tx.Constraint("c", X2[i, j] <= 1, forall=[j, i]), False),
-        (tx.Constraint("c", X2[i, j] <= 1, forall=[i, (j, j != i)]),
-         tx.Constraint("c", X2[i, j] <= 1, forall=[i, (j, j > i)]), False),
-        (tx.CustomPenaltyTerm("p", x * a), tx.CustomPenaltyTerm("p", x * a), True),
-        (tx.CustomPenaltyTerm("p", x * a), tx.CustomPenaltyTerm("q", x * a), False),
-        (tx.CustomPenaltyTerm("p", X2[i, i], forall=i), tx.CustomPenaltyTerm("p", X2[i, i], forall=[i]), True),
+        (tx.CustomPenaltyTerm("p", X2[i, i], forall=i), tx.CustomPenaltyTerm("q", X2[i, i], forall=[i]), False),
     ],
 )
 def test_is_same(src, dst, same):
@@ -287,11 +200,8 @@ def test_is_same(src, dst, same):
     [
         (tx.Placeholder("a"), tx.BinaryVar("a"), "Placeholder", "BinaryVar"),
         (tx.Placeholder("a"), "a", "Placeholder", "str"),
-        (1, tx.NumberLit(1), "int", "NumberLit"),
         (x == 1, x != 1, "EqualOp", "NotEqualOp"),
         (tx.Problem("p"), tx.Problem("p"), "Problem", "Problem"),
-        (tx.ProblemSense.MINIMIZE, tx.ProblemSense.MINIMIZE, "ProblemSense", "ProblemSense"),
-        (None, None, "NoneType", "NoneType"),
     ],
 )
 def test_is_same_refuses_different_or_unsupported_types(src, dst, src_name, dst_name):
@@ -301,11 +211,3 @@ def test_is_same_refuses_different_or_unsupported_types(src, dst, src_name, dst_
         f"the type of src (= {src_name}) is different from the type of dst (= {dst_name}), "
         "or one of them is unsupported type"
     )
-
-
-def test_is_same_on_deep_trees():
-    e1, e2 = a, tx.Placeholder("a", latex="other")
-    for _ in range(100_000):
-        e1, e2 = e1 ** 2, e2 ** 2
-    assert tx.is_same(e1, e2)
-    assert not tx.is_same(e1, e2 ** 2)

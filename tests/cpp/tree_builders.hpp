@@ -2,7 +2,6 @@
 // no folding, no flattening, no checks, so a test gets exactly the tree it writes.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,27 +19,15 @@ inline Expression ph(std::string name, std::uint64_t ndim = 0, OptString latex =
   return make_expr(Placeholder{std::move(name), ndim, std::move(latex), std::move(description)});
 }
 
-inline Expression elem(std::string name, Expression start, Expression end,
-                       OptString latex = std::nullopt) {
-  return make_expr(Element{std::move(name), Range{std::move(start), std::move(end)},
-                           std::move(latex), std::nullopt});
+inline Expression elem(std::string name, Expression start, Expression end) {
+  return make_expr(Element{std::move(name), Range{std::move(start), std::move(end)}, std::nullopt, std::nullopt});
 }
 
-inline Expression elem_of(std::string name, Expression set) {
-  return make_expr(Element{std::move(name), std::move(set), std::nullopt, std::nullopt});
-}
-
-inline Bound bexpr(Expression e) { return Bound{BoundKind::Expression, std::move(e)}; }
-
-inline Expression var(VarKind kind, std::string name, std::vector<Expression> shape = {},
-                      Bound lower = bexpr(make_int(0)), Bound upper = bexpr(make_int(1)),
-                      OptString latex = std::nullopt, OptString description = std::nullopt) {
-  return make_expr(DecisionVar{kind, std::move(name), std::move(shape), std::move(lower),
-                               std::move(upper), std::move(latex), std::move(description)});
-}
-
+// A binary variable with literal bounds 0 and 1.
 inline Expression bin(std::string name, std::vector<Expression> shape = {}) {
-  return var(VarKind::Binary, std::move(name), std::move(shape));
+  return make_expr(DecisionVar{VarKind::Binary, std::move(name), std::move(shape),
+                               Bound{BoundKind::Expression, make_int(0)},
+                               Bound{BoundKind::Expression, make_int(1)}, std::nullopt, std::nullopt});
 }
 
 inline Expression sub(Expression v, std::vector<Expression> idx) {
@@ -61,8 +48,7 @@ inline Expression mod(Expression a, Expression b) {
   return make_expr(BinaryOp{BinaryKind::Mod, std::move(a), std::move(b), std::nullopt});
 }
 
-inline Expression reduce(ReductionKind k, Expression index, Expression operand,
-                         Condition cond = Condition()) {
+inline Expression reduce(ReductionKind k, Expression index, Expression operand, Condition cond = Condition()) {
   return make_expr(ReductionOp{k, std::move(index), std::move(cond), std::move(operand), std::nullopt});
 }
 inline Expression sum(Expression index, Expression operand, Condition cond = Condition()) {
@@ -76,12 +62,10 @@ inline Condition logic(LogicalKind k, std::vector<Condition> terms) {
   return make_cond(Logical{k, std::move(terms), std::nullopt});
 }
 
-// The rendered text, or a marker that makes a failing comparison readable.
-inline std::string show(const Result<std::string>& r) {
+// The rendered text of a node, or a marker that makes a failing comparison readable.
+inline std::string node_str(PrintMode m, const Expression& e) {
+  const Result<std::string> r = render_node(m, e);
   return r ? r.value() : "<error: " + r.error().message + ">";
 }
-inline std::string node_str(PrintMode m, const Expression& e) { return show(render_node(m, e)); }
-inline std::string expr_str(PrintMode m, const Expression& e) { return show(render_expression(m, e)); }
-inline std::string cond_str(PrintMode m, const Condition& c) { return show(render_condition(m, c)); }
 
 }  // namespace tarvex::test_util
