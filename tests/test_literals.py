@@ -113,3 +113,13 @@ def test_placeholder_set_latex():
 def test_placeholder_errors(args, kwargs, exc, match):
     with pytest.raises(exc, match=match):
         tx.Placeholder(*args, **kwargs)
+
+
+def test_name_that_cannot_be_encoded_is_a_clear_error():
+    with pytest.raises(ValueError, match="^argument 'name': 'utf-8' codec can't encode"):
+        tx.Placeholder("\udcff")
+
+
+def test_shape_of_an_absurd_number_of_axes_is_refused_not_built():
+    with pytest.raises(ValueError, match="cannot list the lengths of 1000000000000 axes"):
+        tx.Placeholder("a", ndim=10**12).shape

@@ -69,13 +69,25 @@ std::nullptr_t prefix_pending(const char* arg) {
   PyErr_Fetch(&type, &value, &tb);
   PyErr_NormalizeException(&type, &value, &tb);
   PyObject* text = value ? PyObject_Str(value) : nullptr;
-  if (text) {
-    PyErr_Format(type, "argument '%s': %U", arg, text);
-    Py_DECREF(text);
+  if (!text) PyErr_Clear();
+  PyObject* msg = PyUnicode_FromFormat("argument '%s': %U", arg, text ? text : Py_None);
+  // Re-raise as the same class when it takes a single message (most do); otherwise, as for
+  // the encoding errors, as the standard class it derives from.
+  PyObject* exc = msg && type ? PyObject_CallOneArg(type, msg) : nullptr;
+  if (exc) {
+    PyErr_SetObject(type, exc);
+    Py_DECREF(exc);
   } else {
     PyErr_Clear();
-    PyErr_Format(type, "argument '%s': invalid value", arg);
+    PyObject* base = type && PyErr_GivenExceptionMatches(type, PyExc_ValueError) ? PyExc_ValueError : PyExc_TypeError;
+    if (msg) {
+      PyErr_SetObject(base, msg);
+    } else {
+      PyErr_Format(base, "argument '%s': invalid value", arg);
+    }
   }
+  Py_XDECREF(msg);
+  Py_XDECREF(text);
   Py_XDECREF(type);
   Py_XDECREF(value);
   Py_XDECREF(tb);

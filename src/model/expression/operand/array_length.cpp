@@ -43,6 +43,9 @@ Result<Expression> make_array_length(Expression array, std::uint64_t axis, OptSt
 Result<std::vector<Expression>> shape_of(const Expression& array) {
   std::vector<Expression> out;
   const std::uint64_t n = array.ndim();
+  if (n > kMaxListedAxes)
+    return value_error("cannot list the lengths of " + std::to_string(n) + " axes (at most " +
+                       std::to_string(kMaxListedAxes) + ")");
   out.reserve(n);
   for (std::uint64_t axis = 0; axis < n; ++axis) {
     TX_TRY(Expression len, make_array_length(array, axis, std::nullopt, std::nullopt));

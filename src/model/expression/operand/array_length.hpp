@@ -13,7 +13,10 @@ Status check_array_operand(const Expression& array);
 Result<Expression> make_array_length(Expression array, std::uint64_t axis, OptString latex,
                                      OptString description);
 
-// The array lengths of every axis of `array`, without custom LaTeX or description.
+// The array lengths of every axis of `array`, without custom LaTeX or description. An
+// array with more axes than this is refused rather than listed (a mistyped ndim would
+// otherwise exhaust the memory).
+inline constexpr std::uint64_t kMaxListedAxes = 1u << 20;
 Result<std::vector<Expression>> shape_of(const Expression& array);
 
 }  // namespace tarvex
