@@ -16,10 +16,6 @@
 namespace tarvex::py {
 namespace {
 
-PyCFunction fastcall(PyObject* (*fn)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
-}
-
 // ---------------------------------------------------------------------------------------
 // Degree classification.
 
@@ -176,52 +172,52 @@ PyObject* extract_variables_fn(PyObject*, PyObject* const* args, Py_ssize_t narg
 }  // namespace
 
 PyMethodDef* is_linear_function() {
-  static PyMethodDef def = {"is_linear", fastcall(is_linear_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "is_linear(expr)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("is_linear", is_linear_fn,
+                                         "is_linear(expr)\n--\n\n"
                             "Whether the expression is linear in its decision variables: the highest degree "
-                            "met anywhere in it is 1 and no degree depends on the data."};
+                            "met anywhere in it is 1 and no degree depends on the data.");
   return &def;
 }
 
 PyMethodDef* is_quadratic_function() {
-  static PyMethodDef def = {"is_quadratic", fastcall(is_quadratic_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "is_quadratic(expr)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("is_quadratic", is_quadratic_fn,
+                                         "is_quadratic(expr)\n--\n\n"
                             "Whether the expression is quadratic in its decision variables: the highest degree "
-                            "met anywhere in it is 2 and no degree depends on the data."};
+                            "met anywhere in it is 2 and no degree depends on the data.");
   return &def;
 }
 
 PyMethodDef* is_higher_order_function() {
-  static PyMethodDef def = {"is_higher_order", fastcall(is_higher_order_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "is_higher_order(expr)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("is_higher_order", is_higher_order_fn,
+                                         "is_higher_order(expr)\n--\n\n"
                             "Whether the expression has a degree above 2 in its decision variables somewhere, "
-                            "with no degree depending on the data."};
+                            "with no degree depending on the data.");
   return &def;
 }
 
 PyMethodDef* is_dynamic_degree_function() {
-  static PyMethodDef def = {"is_dynamic_degree", fastcall(is_dynamic_degree_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "is_dynamic_degree(expr)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("is_dynamic_degree", is_dynamic_degree_fn,
+                                         "is_dynamic_degree(expr)\n--\n\n"
                             "Whether the degree of the expression depends on the data: a power with a "
-                            "non-literal exponent, or a product over an index whose range is not literal."};
+                            "non-literal exponent, or a product over an index whose range is not literal.");
   return &def;
 }
 
 PyMethodDef* extract_nodes_function() {
-  static PyMethodDef def = {"extract_nodes", fastcall(extract_nodes_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "extract_nodes(obj, class_or_tuple)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("extract_nodes", extract_nodes_fn,
+                                         "extract_nodes(obj, class_or_tuple)\n--\n\n"
                             "The nodes of an expression, condition, constraint, penalty term, problem or forall "
                             "list whose class is one of the given classes (no subclasses), depth first with a "
-                            "node before its children. Repeated nodes are listed each time."};
+                            "node before its children. Repeated nodes are listed each time.");
   return &def;
 }
 
 PyMethodDef* extract_variables_function() {
-  static PyMethodDef def = {"extract_variables", fastcall(extract_variables_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "extract_variables(obj)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("extract_variables", extract_variables_fn,
+                                         "extract_variables(obj)\n--\n\n"
                             "The distinct placeholders, elements, array lengths and decision variables of an "
                             "expression, condition, constraint, penalty term, problem or forall list, in order "
-                            "of first appearance. An element is followed by the variables of its set."};
+                            "of first appearance. An element is followed by the variables of its set.");
   return &def;
 }
 

@@ -193,6 +193,11 @@ extern const char* const kReprLatexDoc;
   PyMethodDef { "_repr_latex_", fn, METH_NOARGS, kReprLatexDoc }
 #define TX_METHOD(name, fn, doc) \
   PyMethodDef { name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), METH_VARARGS | METH_KEYWORDS, doc }
+// A module function: fastcall with keywords, docstring "name(args)\n--\n\n...".
+#define TX_FUNCTION(name, fn, doc)                                                                              \
+  PyMethodDef {                                                                                                 \
+    name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), METH_FASTCALL | METH_KEYWORDS, doc \
+  }
 #define TX_GETTER(name, fn, doc) \
   PyGetSetDef { name, fn, nullptr, doc, nullptr }
 

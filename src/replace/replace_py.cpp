@@ -12,10 +12,6 @@
 namespace tarvex::py {
 namespace {
 
-PyCFunction fastcall(PyObject* (*fn)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
-}
-
 // ---------------------------------------------------------------------------------------
 // replace
 
@@ -209,23 +205,23 @@ PyObject* is_same_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
 }  // namespace
 
 PyMethodDef* replace_function() {
-  static PyMethodDef def = {"replace", fastcall(replace_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "replace(expr, replacer)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("replace", replace_fn,
+                                         "replace(expr, replacer)\n--\n\n"
                             "A copy of the expression rewritten top-down by `replacer`, which is called with "
                             "each node and returns its substitute. Number literals, placeholders, elements and "
                             "decision variables become what the replacer returns. Any other node that the "
                             "replacer returns unchanged is opened: its operands are replaced in turn and the node "
                             "is rebuilt from them with the checks of its operator. An exception raised by the "
-                            "replacer ends the replacement."};
+                            "replacer ends the replacement.");
   return &def;
 }
 
 PyMethodDef* is_same_function() {
-  static PyMethodDef def = {"is_same", fastcall(is_same_fn), METH_FASTCALL | METH_KEYWORDS,
-                            "is_same(src, dst)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("is_same", is_same_fn,
+                                         "is_same(src, dst)\n--\n\n"
                             "Whether two expressions, conditions, ranges, dummy indexed variables, constraints "
                             "or custom penalty terms are structurally the same, ignoring custom LaTeX strings "
-                            "and descriptions."};
+                            "and descriptions.");
   return &def;
 }
 

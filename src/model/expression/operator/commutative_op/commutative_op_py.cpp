@@ -31,16 +31,14 @@ PyObject* min_max_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
 }  // namespace
 
 PyMethodDef* min_function() {
-  static PyMethodDef def = {
-      "min", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&min_max_function<CommutativeKind::Min>)),
-      METH_FASTCALL | METH_KEYWORDS, "min(*operands)\n--\n\nThe minimum of the operands, a MinOp."};
+  static PyMethodDef def = TX_FUNCTION("min", &min_max_function<CommutativeKind::Min>,
+                                         "min(*operands)\n--\n\nThe minimum of the operands, a MinOp.");
   return &def;
 }
 
 PyMethodDef* max_function() {
-  static PyMethodDef def = {
-      "max", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&min_max_function<CommutativeKind::Max>)),
-      METH_FASTCALL | METH_KEYWORDS, "max(*operands)\n--\n\nThe maximum of the operands, a MaxOp."};
+  static PyMethodDef def = TX_FUNCTION("max", &min_max_function<CommutativeKind::Max>,
+                                         "max(*operands)\n--\n\nThe maximum of the operands, a MaxOp.");
   return &def;
 }
 

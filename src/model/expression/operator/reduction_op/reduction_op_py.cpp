@@ -80,22 +80,18 @@ PyObject* reduction_function(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 }  // namespace
 
 PyMethodDef* sum_function() {
-  static PyMethodDef def = {
-      "sum", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&reduction_function<ReductionKind::Sum>)),
-      METH_FASTCALL | METH_KEYWORDS,
-      "sum(index, operand)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("sum", &reduction_function<ReductionKind::Sum>,
+                                         "sum(index, operand)\n--\n\n"
       "The sum of `operand` over `index`: an Element, a pair (Element, condition), or a sequence of "
-      "these (nested sums, the first outermost)."};
+      "these (nested sums, the first outermost).");
   return &def;
 }
 
 PyMethodDef* prod_function() {
-  static PyMethodDef def = {
-      "prod", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&reduction_function<ReductionKind::Prod>)),
-      METH_FASTCALL | METH_KEYWORDS,
-      "prod(index, operand)\n--\n\n"
+  static PyMethodDef def = TX_FUNCTION("prod", &reduction_function<ReductionKind::Prod>,
+                                         "prod(index, operand)\n--\n\n"
       "The product of `operand` over `index`: an Element, a pair (Element, condition), or a sequence "
-      "of these (nested products, the first outermost)."};
+      "of these (nested products, the first outermost).");
   return &def;
 }
 

@@ -60,9 +60,7 @@ PyObject* unary_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
 
 template <UnaryKind K>
 PyMethodDef* function_def() {
-  static PyMethodDef def = {Names<K>::fn,
-                            reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&unary_function<K>)),
-                            METH_FASTCALL | METH_KEYWORDS, Names<K>::doc};
+  static PyMethodDef def = TX_FUNCTION(Names<K>::fn, &unary_function<K>, Names<K>::doc);
   return &def;
 }
 
