@@ -84,21 +84,6 @@ void visit_model(const Model& m, F&& f) {
       m);
 }
 
-// The name of a type for messages: its __name__.
-std::string type_name(PyObject* type) {
-  PyObject* name = PyType_GetName(reinterpret_cast<PyTypeObject*>(type));
-  if (!name) {
-    PyErr_Clear();
-    return "unknown type";
-  }
-  Py_ssize_t n = 0;
-  const char* s = PyUnicode_AsUTF8AndSize(name, &n);
-  std::string out = s ? std::string(s, std::size_t(n)) : "unknown type";
-  if (!s) PyErr_Clear();
-  Py_DECREF(name);
-  return out;
-}
-
 // Marks the classes named by `class_or_tuple`; false (with the TypeError set) when it is
 // neither a type nor a tuple of types.
 bool wanted_classes(PyObject* class_or_tuple, std::array<bool, kClassCount>& wanted) {
@@ -118,7 +103,7 @@ bool wanted_classes(PyObject* class_or_tuple, std::array<bool, kClassCount>& wan
   }
   if (!ok) {
     raise(type_error("2nd arg of extract_node() must be a type or tuple of types, but the given type is " +
-                     type_name(reinterpret_cast<PyObject*>(Py_TYPE(class_or_tuple)))));
+                     type_name(Py_TYPE(class_or_tuple))));
   }
   return ok;
 }

@@ -41,7 +41,7 @@ ClassId match(PyObject* o, const ClassId (&candidates)[N]) {
   return ClassId::Count;
 }
 
-const char* type_name(PyObject* o) { return Py_TYPE(o)->tp_name; }
+const char* tp_name(PyObject* o) { return Py_TYPE(o)->tp_name; }
 
 }  // namespace
 
@@ -107,11 +107,11 @@ Result<Expression> to_decision_var(PyObject* o) {
 Status for_each_item(PyObject* o, const std::function<Status(PyObject*)>& each) {
   if (PyUnicode_Check(o)) return type_error("Can't extract `str` to `Vec`");
   if (!PySequence_Check(o))
-    return type_error(std::string("'") + type_name(o) + "' object cannot be converted to 'Sequence'");
+    return type_error(std::string("'") + tp_name(o) + "' object cannot be converted to 'Sequence'");
   nb::object fast = nb::steal(PySequence_Fast(o, "expected a sequence"));
   if (!fast) {
     PyErr_Clear();
-    return type_error(std::string("'") + type_name(o) + "' object cannot be converted to 'Sequence'");
+    return type_error(std::string("'") + tp_name(o) + "' object cannot be converted to 'Sequence'");
   }
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast.ptr());
   for (Py_ssize_t i = 0; i < n; ++i) TX_CHECK(each(PySequence_Fast_GET_ITEM(fast.ptr(), i)));
@@ -147,7 +147,7 @@ PyObject* tuple_of(const std::vector<Expression>& v) {
 
 bool extract_str(PyObject* o, const char* arg, std::string& out) {
   if (!PyUnicode_Check(o)) {
-    raise_argument(arg, ErrorKind::Type, std::string("expected str, got ") + type_name(o));
+    raise_argument(arg, ErrorKind::Type, std::string("expected str, got ") + tp_name(o));
     return false;
   }
   Py_ssize_t n = 0;
@@ -166,7 +166,7 @@ bool extract_opt_str(PyObject* o, const char* arg, OptString& out) {
     return true;
   }
   if (!PyUnicode_Check(o)) {
-    raise_argument(arg, ErrorKind::Type, std::string("expected str or None, got ") + type_name(o));
+    raise_argument(arg, ErrorKind::Type, std::string("expected str or None, got ") + tp_name(o));
     return false;
   }
   std::string s;
@@ -189,6 +189,20 @@ bool extract_uint(PyObject* o, const char* arg, std::uint64_t& out) {
   }
   out = v;
   return true;
+}
+
+std::string type_name(PyTypeObject* type) {
+  PyObject* name = PyType_GetName(type);
+  if (!name) {
+    PyErr_Clear();
+    return "unknown type";
+  }
+  Py_ssize_t n = 0;
+  const char* s = PyUnicode_AsUTF8AndSize(name, &n);
+  std::string out = s ? std::string(s, std::size_t(n)) : "unknown type";
+  if (!s) PyErr_Clear();
+  Py_DECREF(name);
+  return out;
 }
 
 PyObject* to_str(const std::string& s) {

@@ -49,6 +49,9 @@ bool extract_str(PyObject* o, const char* arg, std::string& out);
 bool extract_opt_str(PyObject* o, const char* arg, OptString& out);  // str or None
 bool extract_uint(PyObject* o, const char* arg, std::uint64_t& out);  // non-negative int
 
+// The __name__ of a type for messages ("unknown type" when it cannot be read).
+std::string type_name(PyTypeObject* type);
+
 // str or None for an optional string (new reference).
 PyObject* str_or_none(const OptString& s);
 PyObject* to_str(const std::string& s);

@@ -110,19 +110,6 @@ std::optional<ClassId> comparable_class(PyObject* o) {
 
 bool is_condition_class(ClassId id) { return id >= ClassId::AndOp && id <= ClassId::GreaterThanEqualOp; }
 
-std::string type_name(PyObject* o) {
-  PyObject* name = PyType_GetName(Py_TYPE(o));
-  if (!name) {
-    PyErr_Clear();
-    return "unknown type";
-  }
-  Py_ssize_t n = 0;
-  const char* s = PyUnicode_AsUTF8AndSize(name, &n);
-  std::string out = s ? std::string(s, std::size_t(n)) : "unknown type";
-  if (!s) PyErr_Clear();
-  Py_DECREF(name);
-  return out;
-}
 
 constexpr Decorations kIgnore = Decorations::Ignore;
 
@@ -194,8 +181,8 @@ PyObject* is_same_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
     const std::optional<ClassId> a = comparable_class(src);
     const std::optional<ClassId> b = comparable_class(dst);
     if (!a || !b || *a != *b)
-      return raise(type_error("the type of src (= " + type_name(src) + ") is different from the type of dst (= " +
-                              type_name(dst) + "), or one of them is unsupported type"));
+      return raise(type_error("the type of src (= " + type_name(Py_TYPE(src)) + ") is different from the type of dst (= " +
+                              type_name(Py_TYPE(dst)) + "), or one of them is unsupported type"));
     auto r = same(*a, src, dst);
     if (!r) return raise(r.error());
     return PyBool_FromLong(*r);
