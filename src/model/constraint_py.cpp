@@ -46,34 +46,11 @@ PyObject* constraint_text(PyObject* self) {
   });
 }
 
-PyObject* forall_object(const ForallList& f) {
-  nb::object list = nb::steal(PyList_New(Py_ssize_t(f.size())));
-  if (!list) return nullptr;
-  for (std::size_t k = 0; k < f.size(); ++k) {
-    PyObject* element = from_node(f[k].element);
-    if (!element) return nullptr;
-    PyObject* item = element;
-    if (f[k].condition) {
-      PyObject* cond = from_node(f[k].condition);
-      if (!cond) {
-        Py_DECREF(element);
-        return nullptr;
-      }
-      item = PyTuple_Pack(2, element, cond);
-      Py_DECREF(element);
-      Py_DECREF(cond);
-      if (!item) return nullptr;
-    }
-    PyList_SET_ITEM(list.ptr(), Py_ssize_t(k), item);
-  }
-  return list.release().ptr();
-}
-
 PyObject* get_name(PyObject* self, void*) { return to_str(node(self).name); }
 PyObject* get_sense(PyObject* self, void*) { return enum_member(ClassId::ConstraintSense, int(node(self).sense)); }
 PyObject* get_left(PyObject* self, void*) { return from_node(node(self).left); }
 PyObject* get_right(PyObject* self, void*) { return from_node(node(self).right); }
-PyObject* get_forall(PyObject* self, void*) { return forall_object(node(self).forall); }
+PyObject* get_forall(PyObject* self, void*) { return forall_list_object(node(self).forall); }
 PyObject* get_expression(PyObject* self, void*) { return from_node(node(self).expression()); }
 
 PyObject* is_equality(PyObject* self, PyObject*) { return PyBool_FromLong(node(self).sense == ConstraintSense::Equal); }
@@ -107,8 +84,6 @@ PyMethodDef kMethods[] = {
 };
 
 }  // namespace
-
-PyObject* forall_list_object(const ForallList& f) { return forall_object(f); }
 
 const Constraint* as_constraint(PyObject* o) {
   return is_instance(o, ClassId::Constraint) ? &node(o) : nullptr;

@@ -7,8 +7,6 @@
 
 namespace tarvex::py {
 
-PyObject* forall_list_object(const ForallList& f);
-
 namespace {
 
 struct PenaltyObject {

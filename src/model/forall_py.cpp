@@ -36,6 +36,29 @@ Result<ForallList> to_forall_list(PyObject* o) {
   return make_forall_list(std::move(items));
 }
 
+PyObject* forall_list_object(const ForallList& f) {
+  nb::object list = nb::steal(PyList_New(Py_ssize_t(f.size())));
+  if (!list) return nullptr;
+  for (std::size_t k = 0; k < f.size(); ++k) {
+    PyObject* element = from_node(f[k].element);
+    if (!element) return nullptr;
+    PyObject* item = element;
+    if (f[k].condition) {
+      PyObject* cond = from_node(f[k].condition);
+      if (!cond) {
+        Py_DECREF(element);
+        return nullptr;
+      }
+      item = PyTuple_Pack(2, element, cond);
+      Py_DECREF(element);
+      Py_DECREF(cond);
+      if (!item) return nullptr;
+    }
+    PyList_SET_ITEM(list.ptr(), Py_ssize_t(k), item);
+  }
+  return list.release().ptr();
+}
+
 std::string forall_text(const ForallList& f) {
   std::string out = "[";
   for (std::size_t k = 0; k < f.size(); ++k) {

@@ -21,6 +21,9 @@ Result<ForallList> to_forall_list(PyObject* o);
 PyObject* wrap_constraint(Constraint c);
 PyObject* wrap_custom_penalty_term(CustomPenaltyTerm p);
 
+// The forall list as Python sees it: a list of Elements and (Element, condition) pairs.
+PyObject* forall_list_object(const ForallList& f);
+
 // The text form of a forall list: "[i, (j, j != i)]".
 std::string forall_text(const ForallList& f);
 

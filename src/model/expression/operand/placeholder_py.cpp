@@ -1,5 +1,4 @@
 // Placeholder: named input data with a fixed number of dimensions.
-#include "lib/arithmetic_py.hpp"
 #include "lib/convert_py.hpp"
 #include "model/expression/operand/array_length_py.hpp"
 #include "model/expression/operand/subscript_py.hpp"
@@ -37,23 +36,12 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef kMethods[] = {
-    TX_METHOD("len_at", len_at_method, kLenAtDoc),
-    TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
-    TX_REPR_LATEX(expr_repr_latex),
-    {nullptr, nullptr, 0, nullptr},
-};
-
 }  // namespace
 
 void register_placeholder(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&placeholder_new)
-      .expr_printing()
-      .add(Py_tp_getset, kGetters)
-      .methods(kMethods)
-      .add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
-  add_arithmetic_slots(slots, false);
+  slots.constructor(&placeholder_new).add(Py_tp_getset, kGetters);
+  add_array_operand_slots(slots);
   expr_class<ClassId::Placeholder>(
       m, "Placeholder",
       "Placeholder(name, *, ndim=0, latex=None, description=None)\n--\n\n"

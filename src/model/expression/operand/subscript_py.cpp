@@ -24,7 +24,7 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef kMethods[] = {
+PyMethodDef kArrayMethods[] = {
     TX_METHOD("len_at", len_at_method, kLenAtDoc),
     TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
     TX_REPR_LATEX(expr_repr_latex),
@@ -32,6 +32,11 @@ PyMethodDef kMethods[] = {
 };
 
 }  // namespace
+
+void add_array_operand_slots(Slots& slots) {
+  slots.expr_printing().methods(kArrayMethods).add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
+  add_arithmetic_slots(slots, false);
+}
 
 PyObject* array_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -56,12 +61,8 @@ PyObject* array_getitem(PyObject* self, PyObject* index) {
 
 void register_subscript(nb::module_& m) {
   static Slots slots;
-  slots.no_constructor()
-      .expr_printing()
-      .add(Py_tp_getset, kGetters)
-      .methods(kMethods)
-      .add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
-  add_arithmetic_slots(slots, false);
+  slots.no_constructor().add(Py_tp_getset, kGetters);
+  add_array_operand_slots(slots);
   expr_class<ClassId::Subscript>(m, "Subscript",
                                  "A subscripted array: an entry, or a lower-dimensional part, of a "
                                  "placeholder, an element or a decision variable.",

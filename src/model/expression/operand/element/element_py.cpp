@@ -1,5 +1,4 @@
 // Element: a bound index ranging over a range or an array.
-#include "lib/arithmetic_py.hpp"
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/expression/operand/array_length_py.hpp"
@@ -68,23 +67,12 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef kMethods[] = {
-    TX_METHOD("len_at", len_at_method, kLenAtDoc),
-    TX_METHOD("set_latex", expr_set_latex, kSetLatexDoc),
-    TX_REPR_LATEX(expr_repr_latex),
-    {nullptr, nullptr, 0, nullptr},
-};
-
 }  // namespace
 
 void register_element(nb::module_& m) {
   static Slots slots;
-  slots.constructor(&element_new)
-      .expr_printing()
-      .add(Py_tp_getset, kGetters)
-      .methods(kMethods)
-      .add(Py_mp_subscript, reinterpret_cast<void*>(&array_getitem));
-  add_arithmetic_slots(slots, false);
+  slots.constructor(&element_new).add(Py_tp_getset, kGetters);
+  add_array_operand_slots(slots);
   expr_class<ClassId::Element>(
       m, "Element",
       "Element(name, belong_to, *, latex=None, description=None)\n--\n\n"
