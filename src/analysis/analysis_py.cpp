@@ -19,7 +19,7 @@ namespace {
 // ---------------------------------------------------------------------------------------
 // Degree classification.
 
-template <bool (*Predicate)(const Expression&)>
+template <Result<bool> (*Predicate)(const Expression&)>
 PyObject* degree_function(const char* format, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     static const char* const kw[] = {"expr", nullptr};
@@ -27,7 +27,9 @@ PyObject* degree_function(const char* format, PyObject* const* args, Py_ssize_t 
     if (!parse_fast_args(args, nargs, kwnames, format, kw, &arg)) return nullptr;
     Expression e;
     if (!argument_expression(arg, "expr", e)) return nullptr;
-    return PyBool_FromLong(Predicate(e));
+    const Result<bool> answer = Predicate(e);
+    if (!answer) return raise(answer.error());
+    return PyBool_FromLong(*answer);
   });
 }
 
@@ -47,10 +49,11 @@ PyObject* is_dynamic_degree_fn(PyObject*, PyObject* const* args, Py_ssize_t narg
 // ---------------------------------------------------------------------------------------
 // Extraction.
 
-// What `obj` of extract_nodes / extract_variables stands for. Constraints, penalty terms
-// and problems stay in their objects: the walks run no Python code that could change them.
+// What `obj` of extract_nodes / extract_variables stands for. Constraints and penalty
+// terms never change and stay in their objects; a problem is copied, since a walk polls for
+// interrupts and a signal handler may add to it.
 using Model =
-    std::variant<Expression, Condition, const Constraint*, const CustomPenaltyTerm*, const Problem*, ForallList>;
+    std::variant<Expression, Condition, const Constraint*, const CustomPenaltyTerm*, Problem, ForallList>;
 
 // Tried in order: an expression, a condition, a Constraint, a CustomPenaltyTerm, a
 // Problem, a forall list. When nothing fits, the expression conversion's error is raised.
@@ -60,7 +63,7 @@ std::optional<Model> to_model(PyObject* o) {
   if (auto c = to_condition(o)) return Model(std::move(c).value());
   if (const Constraint* c = as_constraint(o)) return Model(c);
   if (const CustomPenaltyTerm* t = as_custom_penalty_term(o)) return Model(t);
-  if (const Problem* p = as_problem(o)) return Model(p);
+  if (const Problem* p = as_problem(o)) return Model(*p);
   // None stands for "no forall list" only as a constructor argument; here it is no model.
   auto f = o == Py_None ? Result<ForallList>(type_error("")) : to_forall_list(o);
   if (f) return Model(std::move(f).value());
@@ -72,13 +75,13 @@ std::optional<Model> to_model(PyObject* o) {
 }
 
 template <class F>
-void visit_model(const Model& m, F&& f) {
-  std::visit(
-      [&](const auto& x) {
+Status visit_model(const Model& m, F&& f) {
+  return std::visit(
+      [&](const auto& x) -> Status {
         if constexpr (std::is_pointer_v<std::decay_t<decltype(x)>>) {
-          f(*x);
+          return f(*x);
         } else {
-          f(x);
+          return f(x);
         }
       },
       m);
@@ -108,6 +111,9 @@ bool wanted_classes(PyObject* class_or_tuple, std::array<bool, kClassCount>& wan
   return ok;
 }
 
+// The longest list extract_nodes makes (2^26 nodes: some 4 GiB of Python objects).
+constexpr std::size_t kMaxExtractedNodes = std::size_t(1) << 26;
+
 // One listed node: an expression or a condition.
 struct Found {
   Expression expr;
@@ -125,17 +131,33 @@ PyObject* extract_nodes_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
     std::array<bool, kClassCount> wanted{};
     if (!wanted_classes(classes, wanted)) return nullptr;
 
-    // The walk runs no Python code; the objects are made afterwards.
+    // The nodes are listed first and the objects made afterwards. The walk is per
+    // occurrence, so a shared subtree may be reached astronomically often: the list is
+    // refused past a size no Python list could hold here, and the walk stops on Ctrl-C.
     std::vector<Found> found;
+    bool too_many = false;
+    auto keep = [&](Found f) {
+      if (found.size() >= kMaxExtractedNodes) {
+        too_many = true;
+        return;
+      }
+      found.push_back(std::move(f));
+    };
     NodeVisitor v{
         [&](const Expression& e) {
-          if (wanted[std::size_t(class_of(e))]) found.push_back({e, Condition()});
+          if (wanted[std::size_t(class_of(e))]) keep({e, Condition()});
         },
         [&](const Condition& c) {
-          if (wanted[std::size_t(class_of(c))]) found.push_back({Expression(), c});
+          if (wanted[std::size_t(class_of(c))]) keep({Expression(), c});
         },
+        &too_many,
     };
-    visit_model(*model, [&](const auto& x) { walk(x, v); });
+    Walker walker(v, Visits::EachOccurrence);
+    Status done = visit_model(*model, [&](const auto& x) { return too_many ? Status(Ok{}) : walker.walk(x); });
+    if (!done) return raise(done.error());
+    if (too_many)
+      return raise({ErrorKind::Memory, "extract_nodes: the list would hold more than " +
+                                           std::to_string(kMaxExtractedNodes) + " nodes"});
     return sequence_of(found, found.size(),
                        [](const Found& f) { return f.expr ? from_node(f.expr) : from_node(f.cond); });
   });
@@ -149,7 +171,8 @@ PyObject* extract_variables_fn(PyObject*, PyObject* const* args, Py_ssize_t narg
     std::optional<Model> model = to_model(obj);
     if (!model) return nullptr;
     VariableCollector collector;
-    visit_model(*model, [&](const auto& x) { collector.add(x); });
+    Status done = visit_model(*model, [&](const auto& x) { return collector.add(x); });
+    if (!done) return raise(done.error());
     return list_of(collector.variables());
   });
 }

@@ -1,7 +1,10 @@
 #include "analysis/degree.hpp"
 
+#include "lib/interrupt.hpp"
+
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvex {
@@ -131,27 +134,35 @@ State close(const Frame& f) {
 
 }  // namespace
 
-Degree degree_of(const Expression& e) {
+Result<Degree> degree_of(const Expression& e) {
   if (!e) return Degree{kMinusInf, false};
   if (!has_degree_children(e)) {
     const State s = leaf_state(e);
     return Degree{s.highest, s.dynamic};
   }
+  // The state of a node depends on its subtree alone, so each distinct node is walked once:
+  // a shared subtree reached again takes its remembered state.
+  std::unordered_map<const void*, State> closed;
+  InterruptPoll poll;
   std::vector<Frame> stack;
   stack.push_back(open(e));
   State done;
   while (true) {
+    if (poll()) return interrupted();
     Frame& top = stack.back();
     if (top.next < child_count(*top.node)) {
       const Expression& c = child(*top.node, top.next++);
-      if (has_degree_children(c)) {
-        stack.push_back(open(c));  // `top` is not used past this point
-      } else {
+      if (!has_degree_children(c)) {
         absorb(top, leaf_state(c));
+      } else if (auto known = closed.find(c.identity()); known != closed.end()) {
+        absorb(top, known->second);
+      } else {
+        stack.push_back(open(c));  // `top` is not used past this point
       }
       continue;
     }
     done = close(top);
+    closed.emplace(top.node->identity(), done);
     stack.pop_back();
     if (stack.empty()) break;
     absorb(stack.back(), done);
@@ -159,21 +170,24 @@ Degree degree_of(const Expression& e) {
   return Degree{done.highest, done.dynamic};
 }
 
-bool is_linear(const Expression& e) {
-  const Degree d = degree_of(e);
+Result<bool> is_linear(const Expression& e) {
+  TX_TRY(const Degree d, degree_of(e));
   return !d.dynamic && d.highest == 1.0;
 }
 
-bool is_quadratic(const Expression& e) {
-  const Degree d = degree_of(e);
+Result<bool> is_quadratic(const Expression& e) {
+  TX_TRY(const Degree d, degree_of(e));
   return !d.dynamic && d.highest == 2.0;
 }
 
-bool is_higher_order(const Expression& e) {
-  const Degree d = degree_of(e);
+Result<bool> is_higher_order(const Expression& e) {
+  TX_TRY(const Degree d, degree_of(e));
   return !d.dynamic && d.highest > 2.0;
 }
 
-bool is_dynamic_degree(const Expression& e) { return degree_of(e).dynamic; }
+Result<bool> is_dynamic_degree(const Expression& e) {
+  TX_TRY(const Degree d, degree_of(e));
+  return d.dynamic;
+}
 
 }  // namespace tarvex

@@ -14,12 +14,13 @@ struct Degree {
   bool dynamic;
 };
 
-// Walks the tree iteratively, so any height is fine.
-Degree degree_of(const Expression& e);
+// Walks the tree iteratively, so any height is fine, and each distinct node once, so a
+// shared subtree costs once. Fails only when interrupted.
+Result<Degree> degree_of(const Expression& e);
 
-bool is_linear(const Expression& e);        // highest 1, not dynamic
-bool is_quadratic(const Expression& e);     // highest 2, not dynamic
-bool is_higher_order(const Expression& e);  // highest above 2, not dynamic
-bool is_dynamic_degree(const Expression& e);
+Result<bool> is_linear(const Expression& e);        // highest 1, not dynamic
+Result<bool> is_quadratic(const Expression& e);     // highest 2, not dynamic
+Result<bool> is_higher_order(const Expression& e);  // highest above 2, not dynamic
+Result<bool> is_dynamic_degree(const Expression& e);
 
 }  // namespace tarvex

@@ -1,27 +1,35 @@
 #include "analysis/extract.hpp"
 
+#include <algorithm>
+#include <unordered_set>
 #include <utility>
 
+#include "lib/interrupt.hpp"
 #include "replace/equality.hpp"
 
 namespace tarvex {
-namespace {
 
 // The walk keeps its own stack of pending nodes, so a tree of any height is walked in
 // constant C stack. Pending nodes are held by value (a reference-count increment each):
 // a visitor may run code that builds other trees, and a term list may move its buffer
-// when a view that covers it is appended to.
+// when a view that covers it is appended to. Variables are leaves here: the walk does not
+// enter a decision variable's shape or bounds.
+//
+// Walked per occurrence, a shared subtree is visited each time it is reached (2^n times in
+// a chain of n levels of `e = e - e`); the long walk polls for interrupts. Walked per
+// distinct node, each node is visited once, at its first occurrence, so the order of
+// first appearances is the same.
 class PreOrder {
  public:
-  explicit PreOrder(const NodeVisitor& v) : v_(v) {}
+  PreOrder(const NodeVisitor& v, Visits visits) : v_(v), distinct_(visits == Visits::Distinct) {}
 
-  void run(const Expression& e) {
-    if (e) stack_.push_back(Item{e, Condition()});
-    drain();
+  Status run(const Expression& e) {
+    push(e);
+    return drain();
   }
-  void run(const Condition& c) {
-    if (c) stack_.push_back(Item{Expression(), c});
-    drain();
+  Status run(const Condition& c) {
+    push(c);
+    return drain();
   }
 
  private:
@@ -30,88 +38,43 @@ class PreOrder {
     Condition cond;   // set for a condition node
   };
 
-  void drain() {
+  Status drain() {
     while (!stack_.empty()) {
+      if (poll_()) return interrupted();
+      if (v_.stop && *v_.stop) return Ok{};
       Item it = std::move(stack_.back());
       stack_.pop_back();
+      if (distinct_ && !seen_.insert(it.expr ? it.expr.identity() : it.cond.identity()).second) continue;
+      const std::size_t mark = stack_.size();
+      auto child = [this](const auto& c) { push(c); };
       if (it.expr) {
         if (v_.on_expression) v_.on_expression(it.expr);
-        push_children(it.expr);
+        if (it.expr.kind() != ExprKind::DecisionVar) for_each_child(it.expr, child, child);
       } else {
         if (v_.on_condition) v_.on_condition(it.cond);
-        push_children(it.cond);
+        for_each_child(it.cond, child, child);
       }
+      // Children were pushed in stored order; reversed, they come off the stack in order.
+      std::reverse(stack_.begin() + std::ptrdiff_t(mark), stack_.end());
     }
+    return Ok{};
   }
 
-  // Children are pushed last to first, so they come off the stack in stored order.
   void push(const Expression& e) {
     if (e) stack_.push_back(Item{e, Condition()});
   }
   void push(const Condition& c) {
     if (c) stack_.push_back(Item{Expression(), c});
   }
-  void push_reversed(const std::vector<Expression>& list) {
-    for (auto it = list.rbegin(); it != list.rend(); ++it) push(*it);
-  }
-
-  void push_children(const Expression& e) {
-    switch (e.kind()) {
-      case ExprKind::Number:
-      case ExprKind::Placeholder:
-      case ExprKind::DecisionVar: return;
-      case ExprKind::Element: {
-        const ElementSet& set = e.as<Element>().belong_to;
-        if (const Range* r = std::get_if<Range>(&set)) {
-          push(r->end);
-          push(r->start);
-        } else {
-          push(std::get<Expression>(set));
-        }
-        return;
-      }
-      case ExprKind::Subscript: {
-        const auto& s = e.as<Subscript>();
-        push_reversed(s.subscripts);
-        push(s.variable);
-        return;
-      }
-      case ExprKind::ArrayLength: push(e.as<ArrayLength>().array); return;
-      case ExprKind::Unary: push(e.as<UnaryOp>().operand); return;
-      case ExprKind::Binary: {
-        const auto& b = e.as<BinaryOp>();
-        push(b.right);
-        push(b.left);
-        return;
-      }
-      case ExprKind::Commutative: {
-        const TermList& terms = e.as<CommutativeOp>().terms;
-        for (std::size_t i = terms.size(); i-- > 0;) push(terms[i]);
-        return;
-      }
-      case ExprKind::Reduction: {
-        const auto& r = e.as<ReductionOp>();
-        push(r.operand);
-        push(r.condition);
-        push(r.index);
-        return;
-      }
-    }
-  }
-
-  void push_children(const Condition& c) {
-    if (const auto* cmp = c.get_if<Comparison>()) {
-      push(cmp->right);
-      push(cmp->left);
-      return;
-    }
-    const auto& terms = c.as<Logical>().terms;
-    for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(*it);
-  }
 
   const NodeVisitor& v_;
+  const bool distinct_;
   std::vector<Item> stack_;
+  std::unordered_set<const void*> seen_;
+  InterruptPoll poll_;
 };
+
+namespace {
 
 const std::string kNoName;
 
@@ -127,33 +90,38 @@ std::string bucket_of(const Expression& e) {
 
 }  // namespace
 
-void walk(const Expression& e, const NodeVisitor& v) { PreOrder(v).run(e); }
+Status Walker::walk(const Expression& e) { return e ? pre_order_->run(e) : Status(Ok{}); }
 
-void walk(const Condition& c, const NodeVisitor& v) { PreOrder(v).run(c); }
+Status Walker::walk(const Condition& c) { return c ? pre_order_->run(c) : Status(Ok{}); }
 
-void walk(const ForallList& f, const NodeVisitor& v) {
+Status Walker::walk(const ForallList& f) {
   for (const ForallItem& item : f) {
-    walk(item.element, v);
-    walk(item.condition, v);
+    TX_CHECK(walk(item.element));
+    TX_CHECK(walk(item.condition));
   }
+  return Ok{};
 }
 
-void walk(const Constraint& c, const NodeVisitor& v) {
-  walk(c.left, v);
-  walk(c.right, v);
-  walk(c.forall, v);
+Status Walker::walk(const Constraint& c) {
+  TX_CHECK(walk(c.left));
+  TX_CHECK(walk(c.right));
+  return walk(c.forall);
 }
 
-void walk(const CustomPenaltyTerm& p, const NodeVisitor& v) {
-  walk(p.expression, v);
-  walk(p.forall, v);
+Status Walker::walk(const CustomPenaltyTerm& p) {
+  TX_CHECK(walk(p.expression));
+  return walk(p.forall);
 }
 
-void walk(const Problem& p, const NodeVisitor& v) {
-  walk(p.objective(), v);
-  for (const auto& [name, c] : p.constraints()) walk(c, v);
-  for (const auto& [name, t] : p.custom_penalty_terms()) walk(t, v);
+Status Walker::walk(const Problem& p) {
+  TX_CHECK(walk(p.objective()));
+  for (const auto& [name, c] : p.constraints()) TX_CHECK(walk(c));
+  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(walk(t));
+  return Ok{};
 }
+
+Walker::Walker(const NodeVisitor& v, Visits visits) : pre_order_(std::make_unique<PreOrder>(v, visits)) {}
+Walker::~Walker() = default;
 
 bool is_variable(const Expression& e) {
   switch (e.kind()) {
@@ -184,23 +152,7 @@ void VariableCollector::visit(const Expression& e) {
   vars_.push_back(e);
 }
 
-void VariableCollector::add(const Expression& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
-void VariableCollector::add(const Condition& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
-void VariableCollector::add(const Constraint& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
-void VariableCollector::add(const CustomPenaltyTerm& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
-void VariableCollector::add(const ForallList& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
-void VariableCollector::add(const Problem& x) {
-  walk(x, NodeVisitor{[this](const Expression& e) { visit(e); }, nullptr});
-}
+VariableCollector::VariableCollector()
+    : visitor_{[this](const Expression& e) { visit(e); }, nullptr}, walker_(visitor_, Visits::Distinct) {}
 
 }  // namespace tarvex

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "model/problem.hpp"
@@ -16,13 +18,29 @@ namespace tarvex {
 struct NodeVisitor {
   std::function<void(const Expression&)> on_expression;
   std::function<void(const Condition&)> on_condition;
+  const bool* stop = nullptr;  // when set and true, the walk ends early
 };
-void walk(const Expression& e, const NodeVisitor& v);
-void walk(const Condition& c, const NodeVisitor& v);
-void walk(const Constraint& c, const NodeVisitor& v);         // left, right, then forall
-void walk(const CustomPenaltyTerm& p, const NodeVisitor& v);  // expression, then forall
-void walk(const ForallList& f, const NodeVisitor& v);         // each element, then condition
-void walk(const Problem& p, const NodeVisitor& v);            // objective, constraints, penalties
+
+// Per occurrence: a shared subtree is visited each time it is reached. Per distinct node:
+// once, at its first occurrence (across every walk of one Walker).
+enum class Visits : bool { EachOccurrence, Distinct };
+
+class PreOrder;
+class Walker {
+ public:
+  Walker(const NodeVisitor& v, Visits visits);
+  ~Walker();
+  // Each fails only when interrupted.
+  Status walk(const Expression& e);
+  Status walk(const Condition& c);
+  Status walk(const Constraint& c);         // left, right, then forall
+  Status walk(const CustomPenaltyTerm& p);  // expression, then forall
+  Status walk(const ForallList& f);         // each element, then condition
+  Status walk(const Problem& p);            // objective, constraints, penalties
+
+ private:
+  std::unique_ptr<PreOrder> pre_order_;
+};
 
 // Whether a node is a variable: a placeholder, an element, an array length or a decision
 // variable.
@@ -30,26 +48,31 @@ bool is_variable(const Expression& e);
 
 // The distinct variables in order of first appearance (variables equal as is_same says are
 // one). An element is followed by the variables of its set.
+// Each distinct node is walked once, so the cost follows distinct nodes, not paths.
 class VariableCollector {
  public:
-  void add(const Expression& e);  // walks e
-  void add(const Condition& c);
-  void add(const Constraint& c);
-  void add(const CustomPenaltyTerm& p);
-  void add(const ForallList& f);
-  void add(const Problem& p);
+  VariableCollector();
+  VariableCollector(const VariableCollector&) = delete;
+  VariableCollector& operator=(const VariableCollector&) = delete;
+  // Walks x; fails only when interrupted.
+  template <class T>
+  Status add(const T& x) {
+    return walker_.walk(x);
+  }
   const std::vector<Expression>& variables() const { return vars_; }
 
  private:
   void visit(const Expression& e);
   std::vector<Expression> vars_;
   std::multimap<std::string, std::size_t> by_name_;
+  NodeVisitor visitor_;
+  Walker walker_;
 };
 
 template <class T>
-std::vector<Expression> extract_variables(const T& x) {
+Result<std::vector<Expression>> extract_variables(const T& x) {
   VariableCollector c;
-  c.add(x);
+  TX_CHECK(c.add(x));
   return c.variables();
 }
 

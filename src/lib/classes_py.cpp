@@ -23,7 +23,7 @@ int accept_init(PyObject*, PyObject*, PyObject*) { return 0; }
 template <PrintMode M>
 PyObject* expr_text(PyObject* self) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto text = render_node(M, expr_holder(self).expr);
+    auto text = render_node(M, expr_holder(self).expr());
     if (!text) return raise(text.error());
     return PyUnicode_FromStringAndSize(text->data(), Py_ssize_t(text->size()));
   });
@@ -32,7 +32,7 @@ PyObject* expr_text(PyObject* self) {
 template <PrintMode M>
 PyObject* cond_text(PyObject* self) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto text = render_condition(M, cond_holder(self).cond);
+    auto text = render_condition(M, cond_holder(self).cond());
     if (!text) return raise(text.error());
     return PyUnicode_FromStringAndSize(text->data(), Py_ssize_t(text->size()));
   });
@@ -136,7 +136,7 @@ const char* const kReprLatexDoc =
 
 PyObject* expr_repr_latex(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto s = notebook_latex(expr_holder(self).expr);
+    auto s = notebook_latex(expr_holder(self).expr());
     if (!s) return raise(s.error());
     return to_str(*s);
   });
@@ -144,7 +144,7 @@ PyObject* expr_repr_latex(PyObject* self, PyObject*) {
 
 PyObject* cond_repr_latex(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto s = notebook_latex(cond_holder(self).cond);
+    auto s = notebook_latex(cond_holder(self).cond());
     if (!s) return raise(s.error());
     return to_str(*s);
   });
@@ -168,7 +168,7 @@ PyObject* expr_set_latex(PyObject* self, PyObject* args, PyObject* kwargs) {
     OptString latex;
     if (!parse_latex(args, kwargs, latex)) return nullptr;
     ExprHolder& h = expr_holder(self);
-    h.expr = with_latex(h.expr, std::move(latex));
+    h.set(with_latex(h.expr(), std::move(latex)));
     Py_RETURN_NONE;
   });
 }
@@ -178,7 +178,7 @@ PyObject* cond_set_latex(PyObject* self, PyObject* args, PyObject* kwargs) {
     OptString latex;
     if (!parse_latex(args, kwargs, latex)) return nullptr;
     CondHolder& h = cond_holder(self);
-    h.cond = with_latex(h.cond, std::move(latex));
+    h.set(with_latex(h.cond(), std::move(latex)));
     Py_RETURN_NONE;
   });
 }

@@ -71,16 +71,55 @@ inline constexpr std::size_t kClassCount = static_cast<std::size_t>(ClassId::Cou
 
 // A Python object of an expression class holds one Expression, of a condition class one
 // Condition. The class templates exist only to give each Python class its own C++ type.
-struct ExprHolder {
-  Expression expr;
+//
+// The tree is handed out only as a new reference (a copy of the handle). Any call into
+// Python may run a finalizer that gives the object a new tree with set_latex and frees the
+// old one; a reader that keeps its own reference cannot be left with freed nodes. Bind the
+// copy to a local (`const Expression e = holder.expr();`) or use it within one full
+// expression; for fields of the node, see Pinned below.
+class ExprHolder {
+ public:
+  explicit ExprHolder(Expression e) : tree_(std::move(e)) {}
+  Expression expr() const { return tree_; }
+  bool empty() const { return !tree_; }
+  void set(Expression e) { tree_ = std::move(e); }
+
+ private:
+  Expression tree_;
 };
-struct CondHolder {
-  Condition cond;
+class CondHolder {
+ public:
+  explicit CondHolder(Condition c) : tree_(std::move(c)) {}
+  Condition cond() const { return tree_; }
+  bool empty() const { return !tree_; }
+  void set(Condition c) { tree_ = std::move(c); }
+
+ private:
+  Condition tree_;
 };
 template <ClassId K>
-struct ExprObject : ExprHolder {};
+struct ExprObject : ExprHolder {
+  using ExprHolder::ExprHolder;
+};
 template <ClassId K>
-struct CondObject : CondHolder {};
+struct CondObject : CondHolder {
+  using CondHolder::CondHolder;
+};
+
+// The node of one kind of an object's tree, with a reference that keeps it alive as long as
+// the Pinned value lives: `node(self)->subscripts` stays valid to the end of the full
+// expression, even across allocations that run the garbage collector.
+template <class T, class Tree = Expression>
+class Pinned {
+ public:
+  explicit Pinned(Tree t) : tree_(std::move(t)) {}
+  const T* operator->() const { return &tree_.template as<T>(); }
+  const T& operator*() const { return tree_.template as<T>(); }
+  const Tree& tree() const { return tree_; }
+
+ private:
+  Tree tree_;
+};
 
 // Type objects and in-place constructors, filled as the classes are registered.
 struct ClassInfo {
@@ -167,7 +206,7 @@ nb::class_<ExprObject<K>> expr_class(nb::handle scope, const char* name, const c
   nb::class_<ExprObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
   ClassInfo& info = class_info(K);
   info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-  info.construct_expr = [](void* p, Expression e) { new (p) ExprObject<K>{{std::move(e)}}; };
+  info.construct_expr = [](void* p, Expression e) { new (p) ExprObject<K>(std::move(e)); };
   return cls;
 }
 
@@ -177,7 +216,7 @@ nb::class_<CondObject<K>> cond_class(nb::handle scope, const char* name, const c
   nb::class_<CondObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
   ClassInfo& info = class_info(K);
   info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-  info.construct_cond = [](void* p, Condition c) { new (p) CondObject<K>{{std::move(c)}}; };
+  info.construct_cond = [](void* p, Condition c) { new (p) CondObject<K>(std::move(c)); };
   return cls;
 }
 

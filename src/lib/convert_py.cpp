@@ -79,7 +79,7 @@ Result<Expression> to_expression(PyObject* o) {
   if (auto d = as_double(o)) return make_float(*d);
   const ClassId id = match(o, kExpressionCandidates);
   if (id != ClassId::Count) {
-    const Expression& e = expr_holder(o).expr;
+    const Expression e = expr_holder(o).expr();
     if (!e) return type_error("failed to convert into expression.");
     TX_CHECK(require_scalar(e));
     return e;
@@ -93,14 +93,14 @@ Result<Expression> to_expression(PyObject* o) {
 }
 
 Result<Condition> to_condition(PyObject* o) {
-  if (match(o, kConditionCandidates) != ClassId::Count && cond_holder(o).cond)
-    return cond_holder(o).cond;
+  if (match(o, kConditionCandidates) != ClassId::Count && cond_holder(o).cond())
+    return cond_holder(o).cond();
   return type_error("failed to convert into a conditional expression.");
 }
 
 Result<Expression> to_decision_var(PyObject* o) {
-  if (match(o, kDecisionVarCandidates) != ClassId::Count && expr_holder(o).expr)
-    return expr_holder(o).expr;
+  if (match(o, kDecisionVarCandidates) != ClassId::Count && expr_holder(o).expr())
+    return expr_holder(o).expr();
   return type_error("failed to convert into decision var");
 }
 

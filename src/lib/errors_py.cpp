@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "lib/interrupt.hpp"
+
 namespace tarvex::py {
 namespace {
 
@@ -32,6 +34,8 @@ PyObject* exception_for(ErrorKind k) {
     case ErrorKind::Overflow: return PyExc_OverflowError;
     case ErrorKind::ZeroDivision: return PyExc_ZeroDivisionError;
     case ErrorKind::Recursion: return PyExc_RecursionError;
+    case ErrorKind::Memory: return PyExc_MemoryError;
+    case ErrorKind::Interrupted: return PyExc_KeyboardInterrupt;
     case ErrorKind::Serialization: return serialization_error_type();
     case ErrorKind::Deserialization: return deserialization_error_type();
     case ErrorKind::Internal: return PyExc_RuntimeError;
@@ -50,6 +54,9 @@ PyObject* deserialization_error_type() {
 }
 
 std::nullptr_t raise(const Error& e) {
+  // A walk stopped by the interrupt hook left the signal handler's exception pending: that
+  // one propagates, as it would from Python code.
+  if (e.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;
   PyObject* type = exception_for(e.kind);
   if (!type) return nullptr;  // creating the type failed; that error is set
   const std::string msg = e.kind == ErrorKind::Internal ? "internal error: " + e.message : e.message;
@@ -65,33 +72,58 @@ std::nullptr_t raise_argument(const char* arg, ErrorKind kind, const std::string
 }
 
 std::nullptr_t prefix_pending(const char* arg) {
-  PyObject *type, *value, *tb;
-  PyErr_Fetch(&type, &value, &tb);
-  PyErr_NormalizeException(&type, &value, &tb);
-  PyObject* text = value ? PyObject_Str(value) : nullptr;
+  PyObject* type = PyErr_Occurred();
+  if (!type) return nullptr;
+  // Only the errors of argument extraction take the prefix; anything else raised by the
+  // caller's own code (__index__, __float__, ...) propagates exactly as it was raised.
+  PyObject* base = PyErr_GivenExceptionMatches(type, PyExc_TypeError)       ? PyExc_TypeError
+                   : PyErr_GivenExceptionMatches(type, PyExc_OverflowError) ? PyExc_OverflowError
+                                                                             : nullptr;
+  if (!base) return nullptr;
+  PyObject *ptype, *original, *ptb;
+  PyErr_Fetch(&ptype, &original, &ptb);
+  PyErr_NormalizeException(&ptype, &original, &ptb);
+  if (ptb) PyException_SetTraceback(original, ptb);
+  Py_XDECREF(ptype);
+  Py_XDECREF(ptb);
+  PyObject* text = PyObject_Str(original);
   if (!text) PyErr_Clear();
   PyObject* msg = PyUnicode_FromFormat("argument '%s': %U", arg, text ? text : Py_None);
-  // Re-raise as the same class when it takes a single message (most do); otherwise, as for
-  // the encoding errors, as the standard class it derives from.
-  PyObject* exc = msg && type ? PyObject_CallOneArg(type, msg) : nullptr;
-  if (exc) {
-    PyErr_SetObject(type, exc);
-    Py_DECREF(exc);
-  } else {
-    PyErr_Clear();
-    PyObject* base = type && PyErr_GivenExceptionMatches(type, PyExc_ValueError) ? PyExc_ValueError : PyExc_TypeError;
-    if (msg) {
-      PyErr_SetObject(base, msg);
-    } else {
-      PyErr_Format(base, "argument '%s': invalid value", arg);
-    }
-  }
-  Py_XDECREF(msg);
   Py_XDECREF(text);
-  Py_XDECREF(type);
-  Py_XDECREF(value);
-  Py_XDECREF(tb);
+  if (!msg) {
+    Py_DECREF(original);
+    return nullptr;
+  }
+  // The same class when it takes a single message (most do); otherwise the standard class
+  // it derives from, with the original kept as the cause.
+  PyObject* exc = PyObject_CallOneArg(reinterpret_cast<PyObject*>(Py_TYPE(original)), msg);
+  if (exc && PyExceptionInstance_Check(exc)) {
+    PyObject* tb = PyException_GetTraceback(original);
+    if (tb) {
+      PyException_SetTraceback(exc, tb);
+      Py_DECREF(tb);
+    }
+    Py_DECREF(original);
+  } else {
+    Py_XDECREF(exc);
+    PyErr_Clear();
+    exc = PyObject_CallOneArg(base, msg);
+    if (exc) PyException_SetCause(exc, original);  // steals `original`
+    else Py_DECREF(original);
+  }
+  Py_DECREF(msg);
+  if (exc) {
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(exc)), exc);
+    Py_DECREF(exc);
+  }
   return nullptr;
 }
+
+namespace {
+// Runs the interpreter's signal handlers; a handler that raised (Ctrl-C) stops the walk.
+bool check_signals() { return PyErr_CheckSignals() != 0; }
+}  // namespace
+
+void install_interrupt_hook() { set_interrupt_hook(&check_signals); }
 
 }  // namespace tarvex::py

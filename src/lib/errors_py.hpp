@@ -19,6 +19,10 @@ std::nullptr_t raise(const Error& e);
 // reports a wrong value: "argument 'name': " + message.
 std::nullptr_t raise_argument(const char* arg, ErrorKind kind, const std::string& message);
 
+// Lets long core walks stop on Ctrl-C: they poll the interpreter's signal handlers. A handler
+// runs arbitrary Python code, so a walk must hold its own references to what it walks.
+void install_interrupt_hook();
+
 // Re-raises the pending Python exception prefixed with the argument name.
 std::nullptr_t prefix_pending(const char* arg);
 

@@ -104,6 +104,7 @@ bool add(PyObject* m, PyObject* all, const char* name, PyObject* value) {
 }
 
 PyObject* init(PyObject* m) {
+  install_interrupt_hook();
   PyObject* all = PyObject_GetAttrString(m, "__all__");
   if (!all) {
     PyErr_Clear();

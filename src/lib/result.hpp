@@ -8,17 +8,20 @@
 
 namespace tarvex {
 
+// Each kind, with the Python exception it becomes at the boundary.
 enum class ErrorKind {
-  Modeling,
-  Type,
-  Value,
-  Index,
-  Overflow,
-  ZeroDivision,
-  Recursion,
-  Serialization,
-  Deserialization,
-  Internal,
+  Modeling,         // ModelingError: a broken modeling rule
+  Type,             // TypeError: a value that cannot be converted or has the wrong type
+  Value,            // ValueError: a value of the right type that is not acceptable
+  Index,            // IndexError
+  Overflow,         // OverflowError
+  ZeroDivision,     // ZeroDivisionError: division, modulo or power by a zero literal
+  Recursion,        // RecursionError: a tree too high for a recursive walk
+  Memory,           // MemoryError: an output that would pass a fixed size
+  Interrupted,      // whatever the interrupt hook left pending (KeyboardInterrupt)
+  Serialization,    // ProtobufSerializationError
+  Deserialization,  // ProtobufDeserializationError
+  Internal,         // RuntimeError "internal error: ...": a fault of ours
 };
 
 struct Error {

@@ -1,5 +1,6 @@
 #include "model/forall.hpp"
 
+#include <unordered_set>
 #include <variant>
 
 #include "replace/equality.hpp"
@@ -30,6 +31,10 @@ std::string names(const ElementSetList& s) {
 
 // Bound and free elements of a tree, by a depth-first walk: an element occurrence is free
 // unless a reduction met earlier bound it; every element's set is walked as well.
+//
+// Each distinct node is visited once. A later occurrence of a node adds nothing: the bound
+// set only grows, so an element free there was already free (and recorded) at the first
+// occurrence, and its reductions were already recorded too.
 class ElementAnalysis {
  public:
   ElementSetList bound, free;
@@ -66,6 +71,8 @@ class ElementAnalysis {
     while (!stack_.empty()) {
       Item it = std::move(stack_.back());
       stack_.pop_back();
+      const void* id = std::visit([](const auto& n) { return n.identity(); }, it);
+      if (!seen_.insert(id).second) continue;
       if (const Expression* e = std::get_if<Expression>(&it)) {
         visit(*e);
       } else {
@@ -121,6 +128,7 @@ class ElementAnalysis {
   }
 
   std::vector<Item> stack_;
+  std::unordered_set<const void*> seen_;  // the walked tree holds every node: stable keys
 };
 
 template <class Tree>

@@ -7,10 +7,10 @@ namespace tarvex::py {
 namespace {
 
 std::optional<ForallItem> to_item(PyObject* o) {
-  if (is_instance(o, ClassId::Element)) return ForallItem{expr_holder(o).expr, Condition()};
+  if (is_instance(o, ClassId::Element)) return ForallItem{expr_holder(o).expr(), Condition()};
   if (PyTuple_Check(o) && PyTuple_GET_SIZE(o) == 2 && is_instance(PyTuple_GET_ITEM(o, 0), ClassId::Element)) {
     auto c = to_condition(PyTuple_GET_ITEM(o, 1));
-    if (c) return ForallItem{expr_holder(PyTuple_GET_ITEM(o, 0)).expr, std::move(c).value()};
+    if (c) return ForallItem{expr_holder(PyTuple_GET_ITEM(o, 0)).expr(), std::move(c).value()};
   }
   return std::nullopt;
 }

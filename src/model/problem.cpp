@@ -65,7 +65,7 @@ void Problem::account(const Variables& added, const Variables* replaced) {
 }
 
 Status Problem::set_objective(Expression objective) {
-  Variables vars = extract_variables(objective);
+  TX_TRY(Variables vars, extract_variables(objective));
   TX_CHECK(check(vars, &objective_vars_));
   account(vars, &objective_vars_);
   objective_ = std::move(objective);
@@ -74,7 +74,7 @@ Status Problem::set_objective(Expression objective) {
 }
 
 Status Problem::add_constraint(Constraint c) {
-  Variables vars = extract_variables(c);
+  TX_TRY(Variables vars, extract_variables(c));
   auto old = constraint_vars_.find(c.name);
   const Variables* replaced = old == constraint_vars_.end() ? nullptr : &old->second;
   TX_CHECK(check(vars, replaced));
@@ -86,7 +86,7 @@ Status Problem::add_constraint(Constraint c) {
 }
 
 Status Problem::add_custom_penalty_term(CustomPenaltyTerm p) {
-  Variables vars = extract_variables(p);
+  TX_TRY(Variables vars, extract_variables(p));
   auto old = penalty_vars_.find(p.name);
   const Variables* replaced = old == penalty_vars_.end() ? nullptr : &old->second;
   TX_CHECK(check(vars, replaced));

@@ -59,8 +59,10 @@ PyObject* problem_iadd(PyObject* self, PyObject* other) {
   });
 }
 
+// Takes its own copy of the map: wrapping allocates, and a finalizer run by the garbage
+// collector may add to the problem meanwhile.
 template <class Map, class Wrap>
-PyObject* dict_of(const Map& map, Wrap wrap) {
+PyObject* dict_of(const Map map, Wrap wrap) {
   nb::object dict = nb::steal(PyDict_New());
   if (!dict) return nullptr;
   for (const auto& [name, value] : map) {
@@ -94,7 +96,8 @@ PyObject* get_penalties(PyObject* self, void*) {
 
 PyObject* repr_latex(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto s = problem_document(node(self));
+    const Problem copy = node(self);  // the walk may run signal handlers, which may change the problem
+    auto s = problem_document(copy);
     if (!s) return raise(s.error());
     return to_str(*s);
   });

@@ -178,12 +178,12 @@ Result<std::string> problem_document(const Problem& p) {
   // The decision variables of the objective, the constraints' sides and the penalty
   // expressions, by kind, one per name, in name order.
   VariableCollector collect;
-  collect.add(p.objective());
+  TX_CHECK(collect.add(p.objective()));
   for (const auto& [name, c] : p.constraints()) {
-    collect.add(c.left);
-    collect.add(c.right);
+    TX_CHECK(collect.add(c.left));
+    TX_CHECK(collect.add(c.right));
   }
-  for (const auto& [name, t] : p.custom_penalty_terms()) collect.add(t.expression);
+  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(collect.add(t.expression));
   std::array<std::map<std::string, const DecisionVar*>, 5> groups;
   for (const Expression& v : collect.variables())
     if (const auto* d = v.get_if<DecisionVar>()) groups[std::size_t(d->kind)].try_emplace(d->name, d);

@@ -1,7 +1,12 @@
 #include "print/printer.hpp"
 
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <variant>
 #include <vector>
 
+#include "lib/interrupt.hpp"
 #include "model/expression/operator/arithmetic.hpp"
 #include "print/number_format.hpp"
 
@@ -94,8 +99,16 @@ std::string number_text(const NumberLit& n) {
 
 class Printer {
  public:
-  explicit Printer(PrintMode mode) : mode_(mode) {}
+  explicit Printer(PrintMode mode) : mode_(mode), root_(this) {}
+  // A printer for a part of the text that the root printer then takes over.
+  Printer(PrintMode mode, Printer& root) : mode_(mode), root_(&root) {}
 
+  // The text, or why it was abandoned.
+  Result<std::string> finish() {
+    if (error_) return *error_;
+    if (out_.size() > kMaxTextBytes) return too_long();
+    return std::move(out_);
+  }
   std::string take() { return std::move(out_); }
 
   // Appends the pieces in order.
@@ -109,6 +122,7 @@ class Printer {
 
   // Writes a child expression: custom LaTeX, parentheses, own context entry.
   void write_expr(const Expression& e) {
+    if (stopped()) return;
     if (mode_ == PrintMode::Latex && e.latex()) {
       out_ += *e.latex();
       return;
@@ -424,13 +438,13 @@ class Printer {
       return;
     }
     const Expression& a = std::get<Expression>(s);
-    Printer p(PrintMode::Text);
+    Printer p(PrintMode::Text, *root_);
     p.write_array(a);
     out_ += p.take();
   }
 
-  static std::string generic_text(const Expression& e) {
-    Printer p(PrintMode::Text);
+  std::string generic_text(const Expression& e) {
+    Printer p(PrintMode::Text, *root_);
     p.push(entry_of(e));
     p.write_expr(e);
     return p.take();
@@ -518,39 +532,135 @@ class Printer {
     return (latex() ? kLatex : repr() ? kRepr : kText)[int(k)];
   }
 
+  // Whether the text is abandoned: it would pass kMaxTextBytes (shared subtrees are
+  // written at every occurrence, so a small tree can have an astronomically long text), or
+  // the walk was interrupted. Once abandoned, every writer returns at its next node.
+  bool stopped() {
+    Printer& r = *root_;
+    if (r.error_) return true;
+    if (out_.size() > kMaxTextBytes || r.out_.size() > kMaxTextBytes) {
+      r.error_ = too_long();
+    } else if (r.poll_()) {
+      r.error_ = interrupted();
+    }
+    return bool(r.error_);
+  }
+
+ public:
+  static Error too_long() {
+    return {ErrorKind::Memory, "the text would be longer than " + std::to_string(kMaxTextBytes) + " bytes"};
+  }
+
+ private:
+
   PrintMode mode_;
+  Printer* root_;  // the printer whose text this one contributes to (itself for the root)
   std::string out_;
   std::vector<Entry> stack_;
+  std::optional<Error> error_;  // set on the root only
+  InterruptPoll poll_;
 };
 
 Error too_high() {
   return {ErrorKind::Recursion, "maximum recursion depth exceeded while printing an expression"};
 }
 
+// How many node occurrences the text walks, counted once per distinct node and saturating
+// at `limit`. Every occurrence adds to the text (an operator writes a separator per extra
+// child, a function its name, a leaf its name or digits), so the text is at least about half
+// as long as this count; variables and nodes with custom LaTeX count as leaves, which only
+// lowers it.
+template <class Tree>
+std::uint64_t occurrences(const Tree& root, PrintMode mode, std::uint64_t limit) {
+  struct Frame {
+    const void* id;
+    std::vector<const void*> kids;
+  };
+  std::unordered_map<const void*, std::uint64_t> count;
+  auto leaf = [&](const Expression& e) {
+    if (mode == PrintMode::Latex && e.latex()) return true;
+    switch (e.kind()) {
+      case ExprKind::Element:
+      case ExprKind::DecisionVar:
+      case ExprKind::ArrayLength: return true;
+      default: return false;
+    }
+  };
+  auto leaf_cond = [&](const Condition& c) { return mode == PrintMode::Latex && bool(c.latex()); };
+  std::vector<std::variant<Expression, Condition>> todo{root};
+  // Post-order without recursion: a node is counted once all its children are.
+  while (!todo.empty()) {
+    auto item = todo.back();
+    const void* id = std::visit([](const auto& n) { return n.identity(); }, item);
+    if (count.count(id)) {
+      todo.pop_back();
+      continue;
+    }
+    std::uint64_t sum = 1;
+    bool ready = true;
+    auto kid = [&](const auto& c) {
+      auto it = count.find(c.identity());
+      if (it == count.end()) {
+        ready = false;
+        todo.emplace_back(c);
+      } else {
+        sum = std::min(limit, sum + it->second);
+      }
+    };
+    std::visit(
+        [&](const auto& n) {
+          using T = std::decay_t<decltype(n)>;
+          if constexpr (std::is_same_v<T, Expression>) {
+            if (!leaf(n)) for_each_child(n, kid, kid);
+          } else {
+            if (!leaf_cond(n)) for_each_child(n, kid, kid);
+          }
+        },
+        item);
+    if (ready) {
+      count.emplace(id, sum);
+      todo.pop_back();  // nothing was pushed when ready
+    }
+  }
+  return count[root.identity()];
+}
+
+// Refuses at once a text that would be far past the limit.
+template <class Tree>
+Status check_size(const Tree& t, PrintMode mode) {
+  constexpr std::uint64_t kLimit = 8 * std::uint64_t(kMaxTextBytes);
+  if (t.paths() < kLimit) return Ok{};  // the cached count covers every child: no walk needed
+  if (occurrences(t, mode, kLimit) >= kLimit) return Printer::too_long();
+  return Ok{};
+}
+
 }  // namespace
 
 Result<std::string> render_node(PrintMode mode, const Expression& e) {
   if (e.height() > kMaxPrintHeight) return too_high();
+  TX_CHECK(check_size(e, mode));
   Printer p(mode);
   p.push(entry_of(e));
   p.write_node(e);
-  return p.take();
+  return p.finish();
 }
 
 Result<std::string> render_expression(PrintMode mode, const Expression& e) {
   if (e.height() > kMaxPrintHeight) return too_high();
+  TX_CHECK(check_size(e, mode));
   Printer p(mode);
   p.push(entry_of(e));
   p.write_expr(e);
-  return p.take();
+  return p.finish();
 }
 
 Result<std::string> render_condition(PrintMode mode, const Condition& c) {
   if (c.height() > kMaxPrintHeight) return too_high();
+  TX_CHECK(check_size(c, mode));
   Printer p(mode);
   p.push(entry_of(c));
   p.write_condition(c);
-  return p.take();
+  return p.finish();
 }
 
 Result<std::string> render_range(PrintMode mode, const Range& r) {

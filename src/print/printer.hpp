@@ -15,6 +15,9 @@ enum class PrintMode : std::uint8_t { Text, Repr, Latex };
 
 // Trees higher than this are refused by the printer (its walk is recursive).
 inline constexpr std::uint32_t kMaxPrintHeight = 2500;
+// Texts longer than this are refused (MemoryError): a shared subtree is written at every
+// occurrence, so a tree of a few hundred nodes can have a text of 2^60 characters.
+inline constexpr std::size_t kMaxTextBytes = std::size_t(1) << 30;
 
 // Node entry: the node's own writer, the root never parenthesized (Python str/repr).
 Result<std::string> render_node(PrintMode mode, const Expression& e);

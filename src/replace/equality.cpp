@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 namespace tarvex {
@@ -25,15 +26,18 @@ class Comparer {
   bool push(const Expression& a, const Expression& b) {
     if (a.identity() == b.identity()) return true;
     if (!a || !b) return false;
+    if (!first_time(a.identity(), b.identity())) return true;
     work_.push_back({true, &a, &b, nullptr, nullptr});
     return true;
   }
   bool push(const Condition& a, const Condition& b) {
     if (a.identity() == b.identity()) return true;
     if (!a || !b) return false;
+    if (!first_time(a.identity(), b.identity())) return true;
     work_.push_back({false, nullptr, nullptr, &a, &b});
     return true;
   }
+
 
  private:
   struct Item {
@@ -138,8 +142,31 @@ class Comparer {
     return true;
   }
 
+  // The result is a conjunction over pairs of nodes: a pair already queued is either
+  // equal or will fail the comparison when its turn comes, so it is never queued twice.
+  // Shared subtrees (2^n paths in n nodes) thus cost once. Small comparisons, the common
+  // case, skip the table.
+  bool first_time(const void* a, const void* b) {
+    if (++pushed_ <= kUnrememberedPairs) return true;
+    return seen_.insert(Pair{a, b}).second;
+  }
+  static constexpr std::size_t kUnrememberedPairs = 64;
+  struct Pair {
+    const void* a;
+    const void* b;
+    bool operator==(const Pair&) const = default;
+  };
+  struct PairHash {
+    std::size_t operator()(const Pair& p) const noexcept {
+      const auto x = reinterpret_cast<std::uintptr_t>(p.a), y = reinterpret_cast<std::uintptr_t>(p.b);
+      return std::hash<std::uintptr_t>()(x * 0x9E3779B97F4A7C15ull ^ (y + (x << 6) + (x >> 2)));
+    }
+  };
+
   bool compare_decorations_;
   std::vector<Item> work_;
+  std::size_t pushed_ = 0;
+  std::unordered_set<Pair, PairHash> seen_;  // both trees are held by the caller: stable keys
 };
 
 }  // namespace

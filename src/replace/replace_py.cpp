@@ -55,7 +55,7 @@ class PendingException {
 Result<Expression> to_array_operand(PyObject* o) {
   if (auto v = to_decision_var(o)) return v;
   for (ClassId id : {ClassId::Placeholder, ClassId::Element, ClassId::Subscript})
-    if (is_instance(o, id) && expr_holder(o).expr) return expr_holder(o).expr;
+    if (is_instance(o, id) && expr_holder(o).expr()) return expr_holder(o).expr();
   return to_expression(o);
 }
 
@@ -144,7 +144,7 @@ Result<Range> range_of(PyObject* o) {
 
 // Whether two objects of class `id` are the same model value.
 Result<bool> same(ClassId id, PyObject* src, PyObject* dst) {
-  if (is_condition_class(id)) return equal(cond_holder(src).cond, cond_holder(dst).cond, kIgnore);
+  if (is_condition_class(id)) return equal(cond_holder(src).cond(), cond_holder(dst).cond(), kIgnore);
   switch (id) {
     case ClassId::Range: {
       TX_TRY(Range a, range_of(src));
@@ -168,7 +168,7 @@ Result<bool> same(ClassId id, PyObject* src, PyObject* dst) {
       const CustomPenaltyTerm* b = as_custom_penalty_term(dst);
       return a->name == b->name && equal(a->expression, b->expression, kIgnore) && same_forall(a->forall, b->forall);
     }
-    default: return equal(expr_holder(src).expr, expr_holder(dst).expr, kIgnore);
+    default: return equal(expr_holder(src).expr(), expr_holder(dst).expr(), kIgnore);
   }
 }
 

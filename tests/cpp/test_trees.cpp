@@ -65,7 +65,7 @@ TEST(Degree, HighestValue) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    const Degree d = degree_of(c.e);
+    const Degree d = degree_of(c.e).value();
     EXPECT_EQ(d.highest, c.highest);
     EXPECT_FALSE(d.dynamic);
   }
@@ -113,24 +113,24 @@ TEST(DeepTrees, PreOrderWalk) {
   const Expression e = arithmetic_chain(bin("x"));
   std::vector<const void*> seen;
   const NodeVisitor visitor{[&](const Expression& n) { seen.push_back(n.identity()); }, nullptr};
-  walk(cmp(ComparisonKind::Equal, e, num(0)), visitor);
+  ASSERT_TRUE(Walker(visitor, Visits::EachOccurrence).walk(cmp(ComparisonKind::Equal, e, num(0))).ok());
   ASSERT_EQ(seen.size(), 2u * kLevels + 2);  // each level adds an operator and a literal
   EXPECT_EQ(seen.front(), e.identity());
 }
 
 TEST(DeepTrees, ExtractVariables) {
   const Expression x = bin("x");
-  const std::vector<Expression> vars = extract_variables(arithmetic_chain(add({x, ph("a"), x})));
+  const std::vector<Expression> vars = extract_variables(arithmetic_chain(add({x, ph("a"), x}))).value();
   ASSERT_EQ(vars.size(), 2u);
   EXPECT_TRUE(equal(vars[0], x));
   EXPECT_TRUE(equal(vars[1], ph("a")));
 }
 
 TEST(DeepTrees, Degree) {
-  const Degree linear = degree_of(arithmetic_chain(bin("x")));
+  const Degree linear = degree_of(arithmetic_chain(bin("x"))).value();
   EXPECT_EQ(linear.highest, 1.0);
   EXPECT_FALSE(linear.dynamic);
-  EXPECT_TRUE(degree_of(arithmetic_chain(pow(ph("a"), ph("n")))).dynamic);  // from the bottom up
+  EXPECT_TRUE(degree_of(arithmetic_chain(pow(ph("a"), ph("n")))).value().dynamic);  // from the bottom up
 }
 
 TEST(DeepTrees, Replace) {
@@ -144,6 +144,51 @@ TEST(DeepTrees, Replace) {
   ASSERT_TRUE(swapped.ok());
   EXPECT_TRUE(equal(*swapped, arithmetic_chain(y)));
   EXPECT_FALSE(equal(*swapped, e));
+}
+
+// Shared subtrees: `e = abs(e) + e * x` sixty times is a few hundred nodes but some 2^60
+// paths. Walks that do not depend on how often a node is reached take time in proportion
+// to the distinct nodes (a per-path walk would not finish).
+constexpr int kSharedLevels = 60;
+Expression shared_chain(const Expression& x, const Expression& leaf) {
+  Expression e = leaf;
+  for (int k = 0; k < kSharedLevels; ++k) e = add({un(UnaryKind::Abs, e), mul({e, x})});
+  return e;
+}
+
+TEST(SharedTrees, PathsAreCountedAndSaturate) {
+  Expression e = ph("a");
+  for (int k = 0; k < 3; ++k) e = add({e, e});
+  EXPECT_EQ(e.paths(), 15u);  // 1 + 2 * (1 + 2 * (1 + 2 * 1))
+  for (int k = 3; k < 70; ++k) e = add({e, e});
+  EXPECT_EQ(e.paths(), UINT64_MAX);
+}
+
+TEST(SharedTrees, WalksPerDistinctNode) {
+  const Expression x = bin("x");
+  const Expression e = shared_chain(x, ph("a"));
+  const Degree d = degree_of(e).value();
+  EXPECT_EQ(d.highest, double(kSharedLevels));  // each level multiplies by x once more
+  const std::vector<Expression> vars = extract_variables(e).value();
+  ASSERT_EQ(vars.size(), 2u);
+  EXPECT_TRUE(equal(vars[0], ph("a")));
+  EXPECT_TRUE(equal(vars[1], x));
+  std::size_t visited = 0;
+  const NodeVisitor count{[&](const Expression&) { ++visited; }, nullptr};
+  ASSERT_TRUE(Walker(count, Visits::Distinct).walk(e).ok());
+  EXPECT_EQ(visited, 3u * kSharedLevels + 2);  // per level: a sum, an abs, a product
+}
+
+TEST(SharedTrees, EqualityOfSeparatelyBuiltCopies) {
+  const Expression x = bin("x");
+  EXPECT_TRUE(equal(shared_chain(x, ph("a")), shared_chain(bin("x"), ph("a"))));
+  EXPECT_FALSE(equal(shared_chain(x, ph("a")), shared_chain(x, ph("b"))));
+}
+
+TEST(SharedTrees, TextTooLongIsRefusedAtOnce) {
+  const auto text = render_node(PrintMode::Text, shared_chain(bin("x"), ph("a")));
+  ASSERT_FALSE(text.ok());
+  EXPECT_EQ(text.error().kind, ErrorKind::Memory);
 }
 
 }  // namespace

@@ -77,7 +77,12 @@ TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.si
 }
 
 TermList::TermList(const TermList& o) noexcept
-    : buf_(o.buf_), n_(o.n_), max_height_(o.max_height_), any_dv_(o.any_dv_), any_zero_(o.any_zero_) {
+    : buf_(o.buf_),
+      n_(o.n_),
+      max_height_(o.max_height_),
+      paths_(o.paths_),
+      any_dv_(o.any_dv_),
+      any_zero_(o.any_zero_) {
   if (buf_) ++buf_->refs;
 }
 
@@ -85,6 +90,7 @@ TermList::TermList(TermList&& o) noexcept
     : buf_(std::exchange(o.buf_, nullptr)),
       n_(std::exchange(o.n_, 0)),
       max_height_(o.max_height_),
+      paths_(o.paths_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {}
 
@@ -92,6 +98,7 @@ TermList& TermList::operator=(TermList o) noexcept {
   std::swap(buf_, o.buf_);
   std::swap(n_, o.n_);
   std::swap(max_height_, o.max_height_);
+  std::swap(paths_, o.paths_);
   std::swap(any_dv_, o.any_dv_);
   std::swap(any_zero_, o.any_zero_);
   return *this;
@@ -101,6 +108,7 @@ TermList::~TermList() { Buffer::release(buf_); }
 
 void TermList::account(const Expression& t) {
   max_height_ = std::max(max_height_, t.height());
+  paths_ = saturating_add(paths_, t.paths());
   any_dv_ = any_dv_ || t.contains_decision_var();
   if (const NumberLit* l = t.get_if<NumberLit>()) any_zero_ = any_zero_ || l->is_zero();
 }
@@ -119,6 +127,7 @@ TermList TermList::appended(Expression t) const {
     out.buf_->size = n_;
   }
   out.max_height_ = max_height_;
+  out.paths_ = paths_;
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
   out.account(t);
@@ -148,12 +157,18 @@ std::uint64_t array_ndim(const Expression& e) { return e ? e.ndim() : 0; }
 
 struct Facts {
   std::uint64_t ndim = 0;
+  std::uint64_t paths = 1;
   std::uint32_t below = 0;  // height of the highest child
   bool has_dv = false;
 
-  void child(const Expression& e) { below = std::max(below, height_of(e)); }
+  void child(const Expression& e) {
+    below = std::max(below, height_of(e));
+    if (e) paths = saturating_add(paths, e.paths());
+  }
   void child(const Condition& c) {
-    if (c) below = std::max(below, c.height());
+    if (!c) return;
+    below = std::max(below, c.height());
+    paths = saturating_add(paths, c.paths());
   }
   void child(const Range& r) {
     child(r.start);
@@ -195,6 +210,7 @@ struct Facts {
   }
   void operator()(const CommutativeOp& c) {
     below = std::max(below, c.terms.max_height());
+    paths = saturating_add(paths, c.terms.paths());
     has_dv = c.terms.any_decision_var();
   }
   void operator()(const ReductionOp& r) {
@@ -225,6 +241,7 @@ Expression make_expr(ExprVariant v) {
   std::visit(f, v);
   auto* n = new ExprNode(std::move(v));
   n->ndim = f.ndim;
+  n->paths = f.paths;
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
   return Expression(n);
@@ -234,6 +251,7 @@ Condition make_cond(CondVariant v) {
   Facts f;
   std::visit(f, v);
   auto* n = new CondNode(std::move(v));
+  n->paths = f.paths;
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
   return Condition(n);
@@ -268,6 +286,7 @@ Expression with_latex(const Expression& e, OptString latex) {
       copy);
   auto* n = new ExprNode(std::move(copy));
   n->ndim = e.node().ndim;
+  n->paths = e.node().paths;
   n->height = e.node().height;
   n->has_dv = e.node().has_dv;
   return Expression(n);
@@ -277,6 +296,7 @@ Condition with_latex(const Condition& c, OptString latex) {
   CondVariant copy = c.node().value;
   std::visit([&](auto& v) { v.latex = std::move(latex); }, copy);
   auto* n = new CondNode(std::move(copy));
+  n->paths = c.node().paths;
   n->height = c.node().height;
   n->has_dv = c.node().has_dv;
   return Condition(n);

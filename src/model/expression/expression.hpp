@@ -133,6 +133,9 @@ enum class ComparisonKind : std::uint8_t {
 };
 enum class LogicalKind : std::uint8_t { And, Or, Xor };
 
+// a + b, saturating at the largest value.
+inline std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a + b < a ? UINT64_MAX : a + b; }
+
 // "Binary", "Integer", ...: the word that precedes "Var" in class names and messages.
 const char* kind_word(VarKind k);
 
@@ -146,6 +149,9 @@ class Expression : public Handle<ExprNode> {
   ExprKind kind() const;
   std::uint64_t ndim() const;
   std::uint32_t height() const;
+  // The number of node occurrences in the tree, counting a shared subtree at every place
+  // it is reached (saturating at 2^64 - 1): what a walk per occurrence would visit.
+  std::uint64_t paths() const;
   bool contains_decision_var() const;
   // The custom LaTeX string; number literals never carry one.
   const OptString& latex() const;
@@ -165,6 +171,7 @@ class Condition : public Handle<CondNode> {
 
   CondKind kind() const;
   std::uint32_t height() const;
+  std::uint64_t paths() const;
   bool contains_decision_var() const;
   const OptString& latex() const;
 
@@ -196,6 +203,7 @@ class TermList {
   const Expression& front() const { return (*this)[0]; }
   const Expression& back() const { return (*this)[n_ - 1]; }
   std::uint32_t max_height() const { return max_height_; }
+  std::uint64_t paths() const { return paths_; }  // of all terms, saturating
   bool any_decision_var() const { return any_dv_; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
   bool any_zero_literal() const { return any_zero_; }
@@ -220,6 +228,7 @@ class TermList {
   Buffer* buf_ = nullptr;
   std::size_t n_ = 0;
   std::uint32_t max_height_ = 0;
+  std::uint64_t paths_ = 0;
   bool any_dv_ = false;
   bool any_zero_ = false;
 };
@@ -329,6 +338,7 @@ struct ExprNode final : NodeBase {
   explicit ExprNode(ExprVariant v) : value(std::move(v)) {}
   ExprVariant value;
   std::uint64_t ndim = 0;
+  std::uint64_t paths = 1;
   std::uint32_t height = 1;
   bool has_dv = false;
 };
@@ -354,6 +364,7 @@ using CondVariant = std::variant<Comparison, Logical>;
 struct CondNode final : NodeBase {
   explicit CondNode(CondVariant v) : value(std::move(v)) {}
   CondVariant value;
+  std::uint64_t paths = 1;
   std::uint32_t height = 1;
   bool has_dv = false;  // a side of some comparison contains a decision variable
 };
@@ -373,6 +384,28 @@ Expression make_float(double v);
 Expression with_latex(const Expression& e, OptString latex);
 Condition with_latex(const Condition& c, OptString latex);
 
+// ---------------------------------------------------------------------------------------
+// Children.
+
+// Calls `on_expr` for every expression child and `on_cond` for every condition child of a
+// node, in stored order:
+//   element            its set: a range's start and end, or the array
+//   decision variable  its shape, then the lower and the upper bound
+//   subscript          the subscripted array, then the subscripts
+//   array length       the array
+//   unary operator     the operand
+//   binary operator    left, right
+//   commutative op.    the terms
+//   reduction          the index element, the condition (when there is one), the operand
+//   comparison         left, right
+//   logical operator   the terms
+// Literals and placeholders have none. This is the one list of children: a walk that
+// enters only some of them (a variable as a leaf, say) filters by kind around it.
+template <class OnExpr, class OnCond>
+void for_each_child(const Expression& e, OnExpr&& on_expr, OnCond&& on_cond);
+template <class OnExpr, class OnCond>
+void for_each_child(const Condition& c, OnExpr&& on_expr, OnCond&& on_cond);
+
 // The number of dimensions of an element's set (0 for a range).
 std::uint64_t set_ndim(const ElementSet& s);
 
@@ -386,6 +419,7 @@ Status require_scalar(const Expression& e);
 inline ExprKind Expression::kind() const { return ExprKind(node().value.index()); }
 inline std::uint64_t Expression::ndim() const { return node().ndim; }
 inline std::uint32_t Expression::height() const { return node().height; }
+inline std::uint64_t Expression::paths() const { return node().paths; }
 inline bool Expression::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Expression::get_if() const {
@@ -400,6 +434,7 @@ inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
 inline std::uint32_t Condition::height() const { return node().height; }
+inline std::uint64_t Condition::paths() const { return node().paths; }
 inline bool Condition::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Condition::get_if() const {
@@ -408,6 +443,69 @@ const T* Condition::get_if() const {
 template <class T>
 const T& Condition::as() const {
   return *std::get_if<T>(&node().value);
+}
+
+template <class OnExpr, class OnCond>
+void for_each_child(const Expression& e, OnExpr&& on_expr, OnCond&& on_cond) {
+  auto expr = [&](const Expression& c) {
+    if (c) on_expr(c);
+  };
+  switch (e.kind()) {
+    case ExprKind::Number:
+    case ExprKind::Placeholder: return;
+    case ExprKind::Element: {
+      const ElementSet& set = e.as<Element>().belong_to;
+      if (const Range* r = std::get_if<Range>(&set)) {
+        expr(r->start);
+        expr(r->end);
+      } else {
+        expr(std::get<Expression>(set));
+      }
+      return;
+    }
+    case ExprKind::DecisionVar: {
+      const auto& v = e.as<DecisionVar>();
+      for (const Expression& s : v.shape) expr(s);
+      expr(v.lower_bound.value);
+      expr(v.upper_bound.value);
+      return;
+    }
+    case ExprKind::Subscript: {
+      const auto& s = e.as<Subscript>();
+      expr(s.variable);
+      for (const Expression& i : s.subscripts) expr(i);
+      return;
+    }
+    case ExprKind::ArrayLength: expr(e.as<ArrayLength>().array); return;
+    case ExprKind::Unary: expr(e.as<UnaryOp>().operand); return;
+    case ExprKind::Binary:
+      expr(e.as<BinaryOp>().left);
+      expr(e.as<BinaryOp>().right);
+      return;
+    case ExprKind::Commutative: {
+      const TermList& terms = e.as<CommutativeOp>().terms;
+      for (std::size_t i = 0; i < terms.size(); ++i) expr(terms[i]);
+      return;
+    }
+    case ExprKind::Reduction: {
+      const auto& r = e.as<ReductionOp>();
+      expr(r.index);
+      if (r.condition) on_cond(r.condition);
+      expr(r.operand);
+      return;
+    }
+  }
+}
+
+template <class OnExpr, class OnCond>
+void for_each_child(const Condition& c, OnExpr&& on_expr, OnCond&& on_cond) {
+  if (const auto* cmp = c.get_if<Comparison>()) {
+    if (cmp->left) on_expr(cmp->left);
+    if (cmp->right) on_expr(cmp->right);
+    return;
+  }
+  for (const Condition& t : c.as<Logical>().terms)
+    if (t) on_cond(t);
 }
 
 }  // namespace tarvex

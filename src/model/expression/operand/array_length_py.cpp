@@ -30,15 +30,15 @@ PyObject* array_length_new(PyTypeObject* type, PyObject* args, PyObject* kwargs)
     if (!is_instance(array, ClassId::Placeholder) && !is_instance(array, ClassId::Element) &&
         !is_instance(array, ClassId::Subscript))
       return raise_argument("array", ErrorKind::Type, "unsupported type");
-    return build(type, expr_holder(array).expr, axis, latex, description);
+    return build(type, expr_holder(array).expr(), axis, latex, description);
   });
 }
 
-const ArrayLength& node(PyObject* self) { return expr_holder(self).expr.as<ArrayLength>(); }
+Pinned<ArrayLength> node(PyObject* self) { return Pinned<ArrayLength>(expr_holder(self).expr()); }
 
-PyObject* get_array(PyObject* self, void*) { return from_node(node(self).array); }
-PyObject* get_axis(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(node(self).axis); }
-PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self).description); }
+PyObject* get_array(PyObject* self, void*) { return from_node(node(self)->array); }
+PyObject* get_axis(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(node(self)->axis); }
+PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self)->description); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("array", get_array, "The array whose length this is."),
@@ -64,7 +64,7 @@ PyObject* len_at_method(PyObject* self, PyObject* args, PyObject* kwargs) {
     static const char* const kw[] = {"axis", "latex", "description", nullptr};
     PyObject *axis = nullptr, *latex = nullptr, *description = nullptr;
     if (!parse_args(args, kwargs, "O|$OO:len_at", kw, &axis, &latex, &description)) return nullptr;
-    const Expression& array = expr_holder(self).expr;
+    const Expression array = expr_holder(self).expr();
     if (array.kind() == ExprKind::Subscript && array.ndim() == 0)
       return raise(modeling_error("Can't get length of a scalar"));
     return build(nullptr, array, axis, latex, description);
@@ -73,7 +73,7 @@ PyObject* len_at_method(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 PyObject* shape_getter(PyObject* self, void*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto shape = shape_of(expr_holder(self).expr);
+    auto shape = shape_of(expr_holder(self).expr());
     if (!shape) return raise(shape.error());
     return tuple_of(*shape);
   });

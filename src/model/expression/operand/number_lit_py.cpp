@@ -7,7 +7,7 @@
 namespace tarvex::py {
 namespace {
 
-const NumberLit& lit(PyObject* self) { return expr_holder(self).expr.as<NumberLit>(); }
+Pinned<NumberLit> lit(PyObject* self) { return Pinned<NumberLit>(expr_holder(self).expr()); }
 
 PyObject* number_lit_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -29,12 +29,12 @@ PyObject* number_lit_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* get_value(PyObject* self, void*) {
-  const NumberLit& n = lit(self);
-  return n.is_integer() ? PyLong_FromLongLong(n.int_value()) : PyFloat_FromDouble(n.float_value());
+  const auto n = lit(self);
+  return n->is_integer() ? PyLong_FromLongLong(n->int_value()) : PyFloat_FromDouble(n->float_value());
 }
 
 PyObject* get_dtype(PyObject* self, void*) {
-  return data_type_member(lit(self).is_integer());
+  return data_type_member(lit(self)->is_integer());
 }
 
 PyGetSetDef kGetters[] = {

@@ -7,7 +7,7 @@
 namespace tarvex::py {
 namespace {
 
-const Placeholder& ph(PyObject* self) { return expr_holder(self).expr.as<Placeholder>(); }
+Pinned<Placeholder> ph(PyObject* self) { return Pinned<Placeholder>(expr_holder(self).expr()); }
 
 PyObject* placeholder_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -24,9 +24,9 @@ PyObject* placeholder_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) 
   });
 }
 
-PyObject* get_name(PyObject* self, void*) { return to_str(ph(self).name); }
-PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(ph(self).ndim); }
-PyObject* get_description(PyObject* self, void*) { return str_or_none(ph(self).description); }
+PyObject* get_name(PyObject* self, void*) { return to_str(ph(self)->name); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(ph(self)->ndim); }
+PyObject* get_description(PyObject* self, void*) { return str_or_none(ph(self)->description); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("name", get_name, "The name of the placeholder."),

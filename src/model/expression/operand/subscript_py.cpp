@@ -10,11 +10,11 @@
 namespace tarvex::py {
 namespace {
 
-const Subscript& node(PyObject* self) { return expr_holder(self).expr.as<Subscript>(); }
+Pinned<Subscript> node(PyObject* self) { return Pinned<Subscript>(expr_holder(self).expr()); }
 
-PyObject* get_variable(PyObject* self, void*) { return from_node(node(self).variable); }
-PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr.ndim()); }
-PyObject* get_subscripts(PyObject* self, void*) { return list_of(node(self).subscripts); }
+PyObject* get_variable(PyObject* self, void*) { return from_node(node(self)->variable); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr().ndim()); }
+PyObject* get_subscripts(PyObject* self, void*) { return list_of(node(self)->subscripts); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("variable", get_variable, "The subscripted array."),
@@ -40,7 +40,7 @@ void add_array_operand_slots(Slots& slots) {
 
 PyObject* array_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    const Expression& receiver = expr_holder(self).expr;
+    const Expression receiver = expr_holder(self).expr();
     std::vector<Expression> items;
     ItemCheck when = ItemCheck::AfterCount;
     if (auto single = to_expression(index)) {

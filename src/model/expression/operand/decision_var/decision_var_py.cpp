@@ -10,7 +10,7 @@
 namespace tarvex::py {
 namespace {
 
-const DecisionVar& node(PyObject* self) { return expr_holder(self).expr.as<DecisionVar>(); }
+Pinned<DecisionVar> node(PyObject* self) { return Pinned<DecisionVar>(expr_holder(self).expr()); }
 
 // shape: None, or a sequence (not a str) of scalar expressions.
 bool extract_shape(PyObject* o, std::vector<Expression>& out) {
@@ -28,9 +28,9 @@ bool extract_shape(PyObject* o, std::vector<Expression>& out) {
 
 Result<Bound> to_bound(PyObject* o) {
   if (auto e = to_expression(o)) return Bound{BoundKind::Expression, std::move(e).value()};
-  if (is_instance(o, ClassId::Placeholder)) return Bound{BoundKind::Placeholder, expr_holder(o).expr};
+  if (is_instance(o, ClassId::Placeholder)) return Bound{BoundKind::Placeholder, expr_holder(o).expr()};
   if (is_instance(o, ClassId::Subscript)) {
-    const Expression& s = expr_holder(o).expr;
+    const Expression s = expr_holder(o).expr();
     if (s.as<Subscript>().variable.kind() != ExprKind::Placeholder)
       return modeling_error("only a subscripted placeholder can be used as the bound of a decision variable");
     return Bound{BoundKind::Subscript, s};
@@ -142,7 +142,7 @@ Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
 
 PyObject* var_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    const Expression& var = expr_holder(self).expr;
+    const Expression var = expr_holder(self).expr();
     auto items = to_items(index);
     if (!items) return raise(items.error());
     if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
@@ -159,12 +159,12 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
   });
 }
 
-PyObject* get_name(PyObject* self, void*) { return to_str(node(self).name); }
-PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self).description); }
-PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromSize_t(node(self).shape.size()); }
-PyObject* get_shape(PyObject* self, void*) { return tuple_of(node(self).shape); }
-PyObject* get_lower_bound(PyObject* self, void*) { return from_node(node(self).lower_bound.value); }
-PyObject* get_upper_bound(PyObject* self, void*) { return from_node(node(self).upper_bound.value); }
+PyObject* get_name(PyObject* self, void*) { return to_str(node(self)->name); }
+PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self)->description); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromSize_t(node(self)->shape.size()); }
+PyObject* get_shape(PyObject* self, void*) { return tuple_of(node(self)->shape); }
+PyObject* get_lower_bound(PyObject* self, void*) { return from_node(node(self)->lower_bound.value); }
+PyObject* get_upper_bound(PyObject* self, void*) { return from_node(node(self)->upper_bound.value); }
 
 PyGetSetDef kBinaryGetters[] = {
     TX_GETTER("name", get_name, "The name of the variable."),

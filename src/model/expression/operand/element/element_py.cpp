@@ -25,7 +25,7 @@ Result<ElementSet> to_set(PyObject* o) {
   }
   if (is_instance(o, ClassId::Placeholder) || is_instance(o, ClassId::Element) ||
       is_instance(o, ClassId::Subscript))
-    return set_of_array(expr_holder(o).expr);
+    return set_of_array(expr_holder(o).expr());
   return type_error("failed to convert into a set");
 }
 
@@ -47,13 +47,14 @@ PyObject* element_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
-const Element& node(PyObject* self) { return expr_holder(self).expr.as<Element>(); }
+Pinned<Element> node(PyObject* self) { return Pinned<Element>(expr_holder(self).expr()); }
 
-PyObject* get_name(PyObject* self, void*) { return to_str(node(self).name); }
-PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr.ndim()); }
-PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self).description); }
+PyObject* get_name(PyObject* self, void*) { return to_str(node(self)->name); }
+PyObject* get_ndim(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(expr_holder(self).expr().ndim()); }
+PyObject* get_description(PyObject* self, void*) { return str_or_none(node(self)->description); }
 PyObject* get_belong_to(PyObject* self, void*) {
-  const ElementSet& s = node(self).belong_to;
+  const auto el = node(self);
+  const ElementSet& s = el->belong_to;
   if (const Range* r = std::get_if<Range>(&s)) return wrap_range(*r);
   return from_node(std::get<Expression>(s));
 }

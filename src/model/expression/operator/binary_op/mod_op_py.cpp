@@ -5,9 +5,9 @@
 namespace tarvex::py {
 namespace {
 
-const BinaryOp& node(PyObject* self) { return expr_holder(self).expr.as<BinaryOp>(); }
-PyObject* get_left(PyObject* self, void*) { return from_node(node(self).left); }
-PyObject* get_right(PyObject* self, void*) { return from_node(node(self).right); }
+Pinned<BinaryOp> node(PyObject* self) { return Pinned<BinaryOp>(expr_holder(self).expr()); }
+PyObject* get_left(PyObject* self, void*) { return from_node(node(self)->left); }
+PyObject* get_right(PyObject* self, void*) { return from_node(node(self)->right); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("left", get_left, "The dividend."),

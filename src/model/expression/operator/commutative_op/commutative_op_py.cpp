@@ -6,7 +6,7 @@
 namespace tarvex::py {
 namespace {
 
-PyObject* get_terms(PyObject* self, void*) { return terms_list(expr_holder(self).expr.as<CommutativeOp>().terms); }
+PyObject* get_terms(PyObject* self, void*) { return terms_list(expr_holder(self).expr().as<CommutativeOp>().terms); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("terms", get_terms, "The terms, in order."),

@@ -7,8 +7,8 @@
 namespace tarvex::py {
 namespace {
 
-PyObject* get_left(PyObject* self, void*) { return from_node(cond_holder(self).cond.as<Comparison>().left); }
-PyObject* get_right(PyObject* self, void*) { return from_node(cond_holder(self).cond.as<Comparison>().right); }
+PyObject* get_left(PyObject* self, void*) { return from_node(cond_holder(self).cond().as<Comparison>().left); }
+PyObject* get_right(PyObject* self, void*) { return from_node(cond_holder(self).cond().as<Comparison>().right); }
 
 PyGetSetDef kComparisonGetters[] = {
     TX_GETTER("left", get_left, "The left side."),

@@ -22,11 +22,20 @@ PyObject* logical_slot(PyObject* self, PyObject* other) {
     if (!is_condition(self)) Py_RETURN_NOTIMPLEMENTED;
     auto right = to_condition(other);
     if (!right) return raise(right.error());
-    return from_node(make_logical(K, cond_holder(self).cond, std::move(right).value()));
+    return from_node(make_logical(K, cond_holder(self).cond(), std::move(right).value()));
   });
 }
 
-PyObject* get_terms(PyObject* self, void*) { return list_of(cond_holder(self).cond.as<Logical>().terms); }
+// A condition is a piece of a model, not a truth value: `0 <= x <= 1` would silently keep
+// only `x <= 1`, and `x in [1, 2]` would answer with the truth of an unrelated object.
+int refuse_truth_value(PyObject*) {
+  PyErr_SetString(PyExc_TypeError,
+                  "a condition has no truth value: combine conditions with &, | and ^, and write a "
+                  "two-sided bound such as 0 <= x <= 1 as two constraints");
+  return -1;
+}
+
+PyObject* get_terms(PyObject* self, void*) { return list_of(cond_holder(self).cond().as<Logical>().terms); }
 
 PyGetSetDef kLogicalGetters[] = {
     TX_GETTER("terms", get_terms, "The two conditions combined, in order."),
@@ -46,7 +55,8 @@ void add_condition_slots(Slots& slots) {
       .methods(kMethods)
       .add(Py_nb_and, reinterpret_cast<void*>(&logical_slot<LogicalKind::And>))
       .add(Py_nb_or, reinterpret_cast<void*>(&logical_slot<LogicalKind::Or>))
-      .add(Py_nb_xor, reinterpret_cast<void*>(&logical_slot<LogicalKind::Xor>));
+      .add(Py_nb_xor, reinterpret_cast<void*>(&logical_slot<LogicalKind::Xor>))
+      .add(Py_nb_bool, reinterpret_cast<void*>(&refuse_truth_value));
 }
 
 void register_and_op(nb::module_& m) {

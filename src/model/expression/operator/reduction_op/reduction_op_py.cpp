@@ -6,13 +6,13 @@
 namespace tarvex::py {
 namespace {
 
-const ReductionOp& node(PyObject* self) { return expr_holder(self).expr.as<ReductionOp>(); }
-PyObject* get_index(PyObject* self, void*) { return from_node(node(self).index); }
+Pinned<ReductionOp> node(PyObject* self) { return Pinned<ReductionOp>(expr_holder(self).expr()); }
+PyObject* get_index(PyObject* self, void*) { return from_node(node(self)->index); }
 PyObject* get_condition(PyObject* self, void*) {
-  if (!node(self).condition) Py_RETURN_NONE;
-  return from_node(node(self).condition);
+  if (!node(self)->condition) Py_RETURN_NONE;
+  return from_node(node(self)->condition);
 }
-PyObject* get_operand(PyObject* self, void*) { return from_node(node(self).operand); }
+PyObject* get_operand(PyObject* self, void*) { return from_node(node(self)->operand); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("index", get_index, "The element the reduction runs over."),
@@ -23,10 +23,10 @@ PyGetSetDef kGetters[] = {
 
 // An index item: an Element, or a pair (Element, condition).
 Result<IndexItem> to_index_item(PyObject* o) {
-  if (is_instance(o, ClassId::Element)) return IndexItem{expr_holder(o).expr, Condition()};
+  if (is_instance(o, ClassId::Element)) return IndexItem{expr_holder(o).expr(), Condition()};
   if (PyTuple_Check(o) && PyTuple_GET_SIZE(o) == 2 && is_instance(PyTuple_GET_ITEM(o, 0), ClassId::Element)) {
     auto c = to_condition(PyTuple_GET_ITEM(o, 1));
-    if (c) return IndexItem{expr_holder(PyTuple_GET_ITEM(o, 0)).expr, std::move(c).value()};
+    if (c) return IndexItem{expr_holder(PyTuple_GET_ITEM(o, 0)).expr(), std::move(c).value()};
     return type_error("failed to extract enum IndexItem ('Element | ConditionalElement')\n"
                       "- variant Element (Element): the value is not an Element\n"
                       "- variant ConditionalElement (ConditionalElement): " + c.error().message);

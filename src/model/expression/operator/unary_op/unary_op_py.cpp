@@ -6,7 +6,7 @@
 namespace tarvex::py {
 namespace {
 
-PyObject* get_operand(PyObject* self, void*) { return from_node(expr_holder(self).expr.as<UnaryOp>().operand); }
+PyObject* get_operand(PyObject* self, void*) { return from_node(expr_holder(self).expr().as<UnaryOp>().operand); }
 
 PyGetSetDef kGetters[] = {
     TX_GETTER("operand", get_operand, "The operand."),
