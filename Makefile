@@ -13,7 +13,13 @@ SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test cpptest pytest install bench format clean
+FUZZ_SECONDS ?= 60
+SAN_DIR   := build/sanitize
+FUZZ_DIR  := build/fuzz
+SAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1
+FUZZ_PKGS := clang-14 libclang-rt-14-dev
+
+.PHONY: all demo test cpptest pytest install bench format clean sanitize fuzz
 
 all: install
 
@@ -63,6 +69,50 @@ demo: install
 bench: install
 	@$(VPY) -c "import pyomo" 2>/dev/null || $(VPY) -m pip install -q pyomo
 	$(VPY) bench/run.py
+
+# The module and the C++ tests built with AddressSanitizer and UndefinedBehaviorSanitizer in
+# their own folder; ctest and the whole pytest suite run against them and stop at the first
+# report. The interpreter is not instrumented, so the sanitizer runtime is preloaded; leak
+# detection is off (the interpreter keeps much of its memory until exit by design).
+sanitize: $(STAMPS)/pydeps
+	$(VENV)/bin/cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="$(SAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+	  -DPython_EXECUTABLE=$(abspath $(VPY)) -DTARVEX_PYTHON=ON -DTARVEX_CORE_TESTS=ON >/dev/null
+	$(VENV)/bin/cmake --build $(SAN_DIR) -j $(JOBS)
+	cd $(SAN_DIR) && ASAN_OPTIONS=halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ../../$(VENV)/bin/ctest --output-on-failure
+	@echo "pytest against $$(PYTHONPATH=$(SAN_DIR) $(VPY) -c 'import tarvex; print(tarvex.__file__)' 2>/dev/null)"
+	PYTHONPATH=$(SAN_DIR) LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
+	  ASAN_OPTIONS=halt_on_error=1:detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  TARVEX_SANITIZED=1 $(VPY) -m pytest -p no:cacheprovider -q
+
+$(STAMPS)/fuzzdeps: | $(STAMPS)/deb
+	@missing=""; for p in $(FUZZ_PKGS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing Debian packages:$$missing"; \
+	  SUDO=""; [ "$$(id -u)" = 0 ] || SUDO=sudo; \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null; \
+	fi
+	@touch $@
+
+# libFuzzer harnesses (tests/fuzz/fuzz_*.cpp) over the core library, built with clang and
+# AddressSanitizer; each runs FUZZ_SECONDS on a copy of its seed corpus (tests/fuzz/corpus/NAME).
+fuzz: $(STAMPS)/pydeps $(STAMPS)/fuzzdeps
+	CC=clang-14 CXX=clang++-14 $(VENV)/bin/cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTARVEX_PYTHON=OFF -DTARVEX_FUZZ=ON >/dev/null
+	$(VENV)/bin/cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@set -e; for src in tests/fuzz/fuzz_*.cpp; do \
+	  name=$$(basename $$src .cpp); name=$${name#fuzz_}; \
+	  rm -rf $(FUZZ_DIR)/corpus/$$name; mkdir -p $(FUZZ_DIR)/corpus/$$name; \
+	  if [ -d tests/fuzz/corpus/$$name ]; then cp -r tests/fuzz/corpus/$$name/. $(FUZZ_DIR)/corpus/$$name/; fi; \
+	  echo "fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=detect_leaks=1 $(FUZZ_DIR)/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_DIR)/corpus/$$name 2>$(FUZZ_DIR)/$$name.log \
+	    || { tail -n 60 $(FUZZ_DIR)/$$name.log; exit 1; }; \
+	  grep -E "stat::number_of_executed_units|Done [0-9]+ runs" $(FUZZ_DIR)/$$name.log | tail -n 2; \
+	done
 
 format:
 	@command -v clang-format >/dev/null || { apt-get update -qq && apt-get install -y -qq clang-format >/dev/null; }

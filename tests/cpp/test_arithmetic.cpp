@@ -127,6 +127,36 @@ TEST(TermListAppend, SharesOnlyAFullViewAndKeepsOlderViewsShort) {
   EXPECT_EQ(b.size(), 2u);
 }
 
+// A term that holds, at any depth, a node viewing the buffer would make the buffer own
+// itself (found by the builder fuzzer as a leak): such a term is appended to a copy.
+TEST(TermListAppend, TermThatHoldsTheListGoesToACopy) {
+  struct Case {
+    const char* label;
+    Expression (*term)(const Expression& sum);
+    bool in_place;
+  };
+  const Case cases[] = {
+      {"the sum itself", [](const Expression& s) { return s; }, false},
+      {"its LaTeX clone", [](const Expression& s) { return with_latex(s, OptString("S")); }, false},
+      {"a function of it", [](const Expression& s) { return un(UnaryKind::Abs, s); }, false},
+      {"a reduction whose condition holds it",
+       [](const Expression& s) {
+         return sum(elem("i", num(0), num(3)), ph("r"), cmp(ComparisonKind::Equal, s, num(1)));
+       },
+       false},
+      {"an unrelated new term", [](const Expression&) { return mul({ph("c"), bin("x")}); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const TermList base = TermList().appended(ph("p")).appended(ph("q"));  // room for more
+    const Expression s = make_expr(CommutativeOp{CommutativeKind::Add, base, std::nullopt});
+    const Expression term = c.term(s);
+    const TermList grown = base.appended(term);
+    EXPECT_EQ(same_buffer(base, grown), c.in_place);
+    EXPECT_EQ(grown.back().identity(), term.identity());
+  }
+}
+
 TEST(TermListAppend, LoopReusesOneBufferAndTracksFactsPerView) {
   const TermList empty;
   TermList s = empty.appended(ph("N"));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
+#include <variant>
 
 #include "print/printer.hpp"
 
@@ -12,9 +14,12 @@ namespace tarvex {
 
 namespace detail {
 namespace {
+std::atomic<std::uint64_t> g_births{0};
 thread_local std::vector<const NodeBase*> t_pending;
 thread_local bool t_draining = false;
 }  // namespace
+
+std::uint64_t next_birth() noexcept { return g_births.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 void release(const NodeBase* n) noexcept {
   if (n->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
@@ -56,7 +61,7 @@ static_assert(alignof(Expression) <= alignof(std::max_align_t));
 
 TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
   void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
-  return new (raw) Buffer{1, 0, capacity};
+  return new (raw) Buffer{1, 0, capacity, detail::next_birth()};
 }
 
 void TermList::Buffer::release(Buffer* b) noexcept {
@@ -113,9 +118,37 @@ void TermList::account(const Expression& t) {
   if (const NumberLit* l = t.get_if<NumberLit>()) any_zero_ = any_zero_ || l->is_zero();
 }
 
+bool TermList::reaches(const Expression& t, const Buffer* b) {
+  // Only what was made after the buffer can refer to it, so older nodes are not entered:
+  // in a loop `s = s + c[k] * x[k]` this visits the new product and its new subscripts.
+  if (t.birth() < b->birth) return false;
+  // Nothing is allocated unless some child is newer than the buffer.
+  std::unordered_set<const void*> seen;
+  std::vector<std::variant<Expression, Condition>> todo;
+  auto enter = [&](const auto& n) {
+    if (n.birth() > b->birth && seen.insert(n.identity()).second) todo.emplace_back(n);
+  };
+  auto open = [&](const Expression& e) {
+    if (const auto* c = e.get_if<CommutativeOp>(); c && c->terms.buf_ == b) return true;
+    for_each_child(e, enter, enter);
+    return false;
+  };
+  if (open(t)) return true;
+  while (!todo.empty()) {
+    const auto n = std::move(todo.back());
+    todo.pop_back();
+    if (const Expression* e = std::get_if<Expression>(&n)) {
+      if (open(*e)) return true;
+    } else {
+      for_each_child(std::get<Condition>(n), enter, enter);
+    }
+  }
+  return false;
+}
+
 TermList TermList::appended(Expression t) const {
   TermList out;
-  if (buf_ && buf_->size == n_ && n_ < buf_->capacity) {
+  if (buf_ && buf_->size == n_ && n_ < buf_->capacity && !reaches(t, buf_)) {
     // This view covers the whole buffer and there is room: extend it in place. Older views
     // keep seeing only their own prefix.
     out.buf_ = buf_;

@@ -57,8 +57,15 @@ class OptString {
 // ---------------------------------------------------------------------------------------
 // Shared, reference-counted node storage.
 
+namespace detail {
+// A process-wide count of the nodes and term buffers made so far: each takes the next
+// number, so a structure can only refer to older ones.
+std::uint64_t next_birth() noexcept;
+}  // namespace detail
+
 struct NodeBase {
   mutable std::atomic<std::size_t> refs{0};
+  const std::uint64_t birth = detail::next_birth();
   virtual ~NodeBase() = default;
 };
 
@@ -147,6 +154,7 @@ class Expression : public Handle<ExprNode> {
   Expression() = default;
 
   ExprKind kind() const;
+  std::uint64_t birth() const;
   std::uint64_t ndim() const;
   std::uint32_t height() const;
   // The number of node occurrences in the tree, counting a shared subtree at every place
@@ -170,6 +178,7 @@ class Condition : public Handle<CondNode> {
   Condition() = default;
 
   CondKind kind() const;
+  std::uint64_t birth() const;
   std::uint32_t height() const;
   std::uint64_t paths() const;
   bool contains_decision_var() const;
@@ -218,12 +227,17 @@ class TermList {
     std::size_t refs;
     std::size_t size;
     std::size_t capacity;
+    std::uint64_t birth;
     Expression* items() { return reinterpret_cast<Expression*>(this + 1); }
     static Buffer* create(std::size_t capacity);
     static void release(Buffer* b) noexcept;
   };
 
   void account(const Expression& t);
+  // Whether `t` refers, at any depth, to a node whose terms are a view of `b`. Appending
+  // such a term to `b` itself would make the buffer own a node that owns the buffer (a
+  // cycle that is never freed).
+  static bool reaches(const Expression& t, const Buffer* b);
 
   Buffer* buf_ = nullptr;
   std::size_t n_ = 0;
@@ -420,6 +434,7 @@ inline ExprKind Expression::kind() const { return ExprKind(node().value.index())
 inline std::uint64_t Expression::ndim() const { return node().ndim; }
 inline std::uint32_t Expression::height() const { return node().height; }
 inline std::uint64_t Expression::paths() const { return node().paths; }
+inline std::uint64_t Expression::birth() const { return node().birth; }
 inline bool Expression::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Expression::get_if() const {
@@ -435,6 +450,7 @@ inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
 inline std::uint32_t Condition::height() const { return node().height; }
 inline std::uint64_t Condition::paths() const { return node().paths; }
+inline std::uint64_t Condition::birth() const { return node().birth; }
 inline bool Condition::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Condition::get_if() const {
