@@ -82,10 +82,9 @@ sanitize: $(STAMPS)/pydeps
 	$(VENV)/bin/cmake --build $(SAN_DIR) -j $(JOBS)
 	cd $(SAN_DIR) && ASAN_OPTIONS=halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ../../$(VENV)/bin/ctest --output-on-failure
-	@echo "pytest against $$(PYTHONPATH=$(SAN_DIR) $(VPY) -c 'import tarvex; print(tarvex.__file__)' 2>/dev/null)"
 	PYTHONPATH=$(SAN_DIR) LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=halt_on_error=1:detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  TARVEX_SANITIZED=1 $(VPY) -m pytest -p no:cacheprovider -q
+	  TARVEX_SANITIZED=$(abspath $(SAN_DIR)) $(VPY) -m pytest -p no:cacheprovider -q
 
 $(STAMPS)/fuzzdeps: | $(STAMPS)/deb
 	@missing=""; for p in $(FUZZ_PKGS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \

@@ -118,11 +118,41 @@ void TermList::account(const Expression& t) {
   if (const NumberLit* l = t.get_if<NumberLit>()) any_zero_ = any_zero_ || l->is_zero();
 }
 
+namespace {
+
+enum class Reach : std::uint8_t { No, Yes, Unknown };
+
+// A search without allocation, for the small new terms of a loop (`c[k] * x[k]`): at most
+// `budget` nodes are entered; past that the answer is Unknown.
+template <class Tree>
+Reach quick_reach(const Tree& n, const void* buffer_items, std::uint64_t birth, int& budget) {
+  if (n.birth() < birth) return Reach::No;
+  if (--budget < 0) return Reach::Unknown;
+  Reach r = Reach::No;
+  if constexpr (std::is_same_v<Tree, Expression>) {
+    if (const auto* c = n.template get_if<CommutativeOp>(); c && !c->terms.empty() && &c->terms[0] == buffer_items)
+      return Reach::Yes;
+  }
+  auto child = [&](const auto& k) {
+    if (r != Reach::Yes) {
+      const Reach got = quick_reach(k, buffer_items, birth, budget);
+      if (got != Reach::No) r = got;
+    }
+  };
+  for_each_child(n, child, child);
+  return r;
+}
+
+}  // namespace
+
 bool TermList::reaches(const Expression& t, const Buffer* b) {
   // Only what was made after the buffer can refer to it, so older nodes are not entered:
   // in a loop `s = s + c[k] * x[k]` this visits the new product and its new subscripts.
   if (t.birth() < b->birth) return false;
-  // Nothing is allocated unless some child is newer than the buffer.
+  int budget = 16;
+  const Reach quick = quick_reach(t, b->size ? static_cast<const void*>(const_cast<Buffer*>(b)->items()) : nullptr,
+                                  b->birth, budget);
+  if (quick != Reach::Unknown) return quick == Reach::Yes;
   std::unordered_set<const void*> seen;
   std::vector<std::variant<Expression, Condition>> todo;
   auto enter = [&](const auto& n) {

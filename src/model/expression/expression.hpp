@@ -5,6 +5,13 @@
 // operation builds new nodes and leaves its operands untouched. Each node caches a few
 // facts computed once from its children (number of dimensions, height, whether it contains
 // a decision variable) so that the checks of the builders never walk a tree.
+//
+// Adding a node kind, in order: its struct and its place in ExprVariant (and ExprKind, same
+// order); its children in for_each_child below (every walk that enters all children uses
+// it) and in Facts (expression.cpp); the walks that take a subset of children on purpose
+// (degree, replace, the forall element analysis); structural equality (replace/equality.cpp);
+// the printer's three modes; its Python class (ClassId, class_of, registration order in
+// src/lib/module_py.cpp).
 #pragma once
 
 #include <atomic>
