@@ -23,9 +23,9 @@ FUZZ_PKGS := clang-14 libclang-rt-14-dev
 
 all: install
 
-$(STAMPS)/deb: Makefile
-	@mkdir -p $(STAMPS)
-	@missing=""; for p in $(DEB_PKGS); do \
+# Installs those of the Debian packages $(1) that are missing.
+define install_debs
+	@missing=""; for p in $(1); do \
 	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  echo "installing Debian packages:$$missing"; \
@@ -33,6 +33,11 @@ $(STAMPS)/deb: Makefile
 	  $$SUDO apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null; \
 	fi
+endef
+
+$(STAMPS)/deb: Makefile
+	@mkdir -p $(STAMPS)
+	$(call install_debs,$(DEB_PKGS))
 	@touch $@
 
 $(VPY):
@@ -87,13 +92,7 @@ sanitize: $(STAMPS)/pydeps
 	  TARVEX_SANITIZED=$(abspath $(SAN_DIR)) $(VPY) -m pytest -p no:cacheprovider -q
 
 $(STAMPS)/fuzzdeps: | $(STAMPS)/deb
-	@missing=""; for p in $(FUZZ_PKGS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  echo "installing Debian packages:$$missing"; \
-	  SUDO=""; [ "$$(id -u)" = 0 ] || SUDO=sudo; \
-	  $$SUDO apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null; \
-	fi
+	$(call install_debs,$(FUZZ_PKGS))
 	@touch $@
 
 # libFuzzer harnesses (tests/fuzz/fuzz_*.cpp) over the core library, built with clang and
