@@ -1,0 +1,491 @@
+// The serializer: node tables filled by an iterative post-order walk, memoized per node.
+#include "protobuf/serialize.hpp"
+
+#include <uuid/uuid.h>
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "model/expression/operator/fold.hpp"
+#include "protobuf/tarvex.pb.h"
+
+namespace tarvex {
+namespace {
+
+namespace pb = ::google::protobuf;
+
+Error serialization_error(std::string m) { return {ErrorKind::Serialization, std::move(m)}; }
+
+std::string new_id() {
+  uuid_t u;
+  uuid_generate_random(u);
+  char text[37];
+  uuid_unparse_lower(u, text);
+  return std::string(text, 36);
+}
+
+int wire_unary(UnaryKind k) {
+  switch (k) {
+    case UnaryKind::Abs: return 1;
+    case UnaryKind::Ceil: return 2;
+    case UnaryKind::Floor: return 3;
+    case UnaryKind::Log2: return 4;
+    case UnaryKind::Log10: return 5;
+    case UnaryKind::Ln: return 6;
+  }
+  return 0;
+}
+
+int wire_var(VarKind k) { return int(k) + 1; }  // Binary 1 ... SemiContinuous 5
+int wire_bound(BoundKind k) { return int(k) + 1; }  // Expression 1, Placeholder 2, Subscript 3
+
+// The sum or product `e` rebuilt from its terms: operators of its own kind are opened in
+// place (to any depth), adjacent literals are folded, and the result is finished as the
+// builders finish a sum (zero literals dropped) or a product. One term stands for itself.
+struct Rebuilt {
+  Expression expr;
+  bool fresh;  // a new operator node, to be written with its terms as they are
+};
+
+Result<Rebuilt> rebuild(const Expression& e) {
+  const auto& op = e.as<CommutativeOp>();
+  const CommutativeKind kind = op.kind;
+  std::vector<Expression> flat;
+  std::vector<std::pair<const TermList*, std::size_t>> stack{{&op.terms, 0}};
+  while (!stack.empty()) {
+    auto& [terms, next] = stack.back();
+    if (next == terms->size()) {
+      stack.pop_back();
+      continue;
+    }
+    const Expression& t = (*terms)[next++];
+    const auto* inner = t.get_if<CommutativeOp>();
+    if (inner && inner->kind == kind) {
+      stack.emplace_back(&inner->terms, 0);
+      continue;
+    }
+    if (flat.size() == kMaxRebuiltTerms)
+      return serialization_error("failed to encode the model because a sum or product with custom LaTeX terms has more than " +
+                                 std::to_string(kMaxRebuiltTerms) + " terms once opened");
+    const auto* lit = t.get_if<NumberLit>();
+    const auto* last = flat.empty() ? nullptr : flat.back().get_if<NumberLit>();
+    if (lit && last) {
+      flat.back() = make_expr(kind == CommutativeKind::Add ? fold_add(*last, *lit) : fold_mul(*last, *lit));
+    } else {
+      flat.push_back(t);
+    }
+  }
+  if (kind == CommutativeKind::Add) {
+    std::vector<Expression> kept;
+    kept.reserve(flat.size());
+    for (Expression& t : flat) {
+      const auto* lit = t.get_if<NumberLit>();
+      if (!lit || !lit->is_zero()) kept.push_back(std::move(t));
+    }
+    flat = std::move(kept);
+    if (flat.empty()) return Rebuilt{make_int(0), false};
+  }
+  if (flat.size() == 1) return Rebuilt{flat.front(), false};
+  return Rebuilt{make_expr(CommutativeOp{kind, TermList(std::move(flat)), std::nullopt}), true};
+}
+
+bool needs_rebuild(const Expression& e) {
+  const auto* op = e.get_if<CommutativeOp>();
+  if (!op || (op->kind != CommutativeKind::Add && op->kind != CommutativeKind::Mul)) return false;
+  for (std::size_t i = 0; i < op->terms.size(); ++i)
+    if (op->terms[i].latex()) return true;
+  return false;
+}
+
+// One node table: the nodes of an Expr or a ForallList. Equal nodes (same encoding, child
+// ids included) are stored once; a node reached again through a shared pointer is looked
+// up, not walked again.
+class NodeTable {
+ public:
+  explicit NodeTable(pb::RepeatedPtrField<wire::ExprNode>* nodes) : nodes_(nodes) {}
+
+  Result<std::uint64_t> insert(const Expression& e) {
+    TX_CHECK(walk(Item{e}));
+    return ids_.at(e.identity());
+  }
+  Result<std::uint64_t> insert(const Condition& c) {
+    TX_CHECK(walk(Item{c}));
+    return ids_.at(c.identity());
+  }
+
+ private:
+  using Item = std::variant<Expression, Condition>;
+  struct Frame {
+    Item item;
+    bool expanded = false;
+    bool as_is = false;     // a rebuilt operator: written with its terms as they are
+    Expression rebuilt;     // set when the node stands for its rebuilt form
+  };
+
+  static const void* identity(const Item& it) {
+    return std::visit([](const auto& n) { return n.identity(); }, it);
+  }
+  std::uint64_t id(const Expression& e) const { return ids_.at(e.identity()); }
+  std::uint64_t id(const Condition& c) const { return ids_.at(c.identity()); }
+
+  void push(std::vector<Frame>& stack, const Expression& e, bool as_is = false) {
+    if (!ids_.count(e.identity())) stack.push_back(Frame{Item{e}, false, as_is, {}});
+  }
+  void push(std::vector<Frame>& stack, const Condition& c) {
+    if (!ids_.count(c.identity())) stack.push_back(Frame{Item{c}, false, false, {}});
+  }
+
+  // Children are pushed in reverse so that they are inserted in their listed order.
+  void push_children(std::vector<Frame>& stack, const Expression& e) {
+    switch (e.kind()) {
+      case ExprKind::Number:
+      case ExprKind::Placeholder: return;
+      case ExprKind::Element: {
+        const ElementSet& s = e.as<Element>().belong_to;
+        if (const Range* r = std::get_if<Range>(&s)) {
+          push(stack, r->end);
+          push(stack, r->start);
+        } else {
+          push(stack, std::get<Expression>(s));
+        }
+        return;
+      }
+      case ExprKind::DecisionVar: {
+        const auto& v = e.as<DecisionVar>();
+        if (v.kind != VarKind::Binary) {
+          push(stack, v.upper_bound.value);
+          push(stack, v.lower_bound.value);
+        }
+        for (auto it = v.shape.rbegin(); it != v.shape.rend(); ++it) push(stack, *it);
+        return;
+      }
+      case ExprKind::Subscript: {
+        const auto& s = e.as<Subscript>();
+        for (auto it = s.subscripts.rbegin(); it != s.subscripts.rend(); ++it) push(stack, *it);
+        push(stack, s.variable);
+        return;
+      }
+      case ExprKind::ArrayLength: push(stack, e.as<ArrayLength>().array); return;
+      case ExprKind::Unary: push(stack, e.as<UnaryOp>().operand); return;
+      case ExprKind::Binary:
+        push(stack, e.as<BinaryOp>().right);
+        push(stack, e.as<BinaryOp>().left);
+        return;
+      case ExprKind::Commutative: {
+        const TermList& t = e.as<CommutativeOp>().terms;
+        for (std::size_t i = t.size(); i-- > 0;) push(stack, t[i]);
+        return;
+      }
+      case ExprKind::Reduction: {
+        const auto& r = e.as<ReductionOp>();
+        push(stack, r.operand);
+        if (r.condition) push(stack, r.condition);
+        push(stack, r.index);
+        return;
+      }
+    }
+  }
+  void push_children(std::vector<Frame>& stack, const Condition& c) {
+    if (const auto* cmp = c.get_if<Comparison>()) {
+      push(stack, cmp->right);
+      push(stack, cmp->left);
+      return;
+    }
+    const auto& terms = c.as<Logical>().terms;
+    for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(stack, *it);
+  }
+
+  Status walk(Item root) {
+    std::vector<Frame> stack;
+    stack.push_back(Frame{std::move(root), false, false, {}});
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      const void* key = identity(f.item);
+      if (ids_.count(key)) {
+        stack.pop_back();
+        continue;
+      }
+      if (f.rebuilt) {  // the rebuilt form has been inserted: this node shares its id
+        ids_.emplace(key, id(f.rebuilt));
+        stack.pop_back();
+        continue;
+      }
+      if (!f.expanded) {
+        f.expanded = true;
+        if (const Expression* e = std::get_if<Expression>(&f.item)) {
+          if (!f.as_is && needs_rebuild(*e)) {
+            TX_TRY(Rebuilt r, rebuild(*e));
+            f.rebuilt = r.expr;
+            keep_.push_back(r.expr);  // its identity must outlive the walk
+            push(stack, r.expr, r.fresh);
+          } else {
+            Expression copy = *e;
+            push_children(stack, copy);
+          }
+        } else {
+          Condition copy = std::get<Condition>(f.item);
+          push_children(stack, copy);
+        }
+        continue;
+      }
+      Item item = std::move(f.item);
+      stack.pop_back();
+      std::uint64_t node_id;
+      if (const Expression* e = std::get_if<Expression>(&item)) {
+        TX_TRY(node_id, emit(*e));
+      } else {
+        node_id = emit(std::get<Condition>(item));
+      }
+      ids_.emplace(key, node_id);
+    }
+    return Ok{};
+  }
+
+  // Appends the node, or drops it again when an equal node is already in the table.
+  std::uint64_t commit() {
+    key_.clear();
+    nodes_->Get(nodes_->size() - 1).AppendToString(&key_);
+    auto [it, inserted] = by_content_.try_emplace(key_, std::uint64_t(nodes_->size() - 1));
+    if (!inserted) nodes_->RemoveLast();
+    return it->second;
+  }
+
+  static int array_type(const Expression& a) {
+    switch (a.kind()) {
+      case ExprKind::Placeholder: return 1;
+      case ExprKind::Element: return 2;
+      case ExprKind::Subscript: {
+        const ExprKind v = a.as<Subscript>().variable.kind();
+        return v == ExprKind::Placeholder ? 3 : v == ExprKind::Element ? 4 : 0;
+      }
+      default: return 0;
+    }
+  }
+
+  Result<std::uint64_t> emit(const Expression& e) {
+    wire::ExprNode* n = nodes_->Add();
+    switch (e.kind()) {
+      case ExprKind::Number: {
+        const auto& l = e.as<NumberLit>();
+        auto* m = n->mutable_number_lit();
+        if (l.is_integer()) {
+          m->set_type(wire::NUMBER_TYPE_INTEGER);
+          m->set_value(std::bit_cast<std::uint64_t>(l.int_value()));
+        } else {
+          m->set_type(wire::NUMBER_TYPE_FLOAT);
+          m->set_value(std::bit_cast<std::uint64_t>(l.float_value()));
+        }
+        break;
+      }
+      case ExprKind::Placeholder: {
+        const auto& p = e.as<Placeholder>();
+        auto* m = n->mutable_placeholder();
+        m->set_name(p.name);
+        m->set_ndim(p.ndim);
+        break;
+      }
+      case ExprKind::Element: {
+        const auto& el = e.as<Element>();
+        auto* m = n->mutable_element();
+        m->set_name(el.name);
+        m->set_ndim(e.ndim());
+        if (const Range* r = std::get_if<Range>(&el.belong_to)) {
+          m->mutable_range()->set_start_id(id(r->start));
+          m->mutable_range()->set_end_id(id(r->end));
+        } else {
+          const Expression& s = std::get<Expression>(el.belong_to);
+          const int type = array_type(s);
+          if (type == 0) {
+            nodes_->RemoveLast();
+            return internal_error("SubscriptedVariable::Variable is not allowed.");
+          }
+          m->mutable_bound()->set_type(type);
+          m->mutable_bound()->set_bound_id(id(s));
+        }
+        break;
+      }
+      case ExprKind::DecisionVar: {
+        const auto& v = e.as<DecisionVar>();
+        auto* m = n->mutable_decision_var();
+        m->set_type(wire::DecisionVarType(wire_var(v.kind)));
+        m->set_name(v.name);
+        for (const Expression& d : v.shape) m->add_shape_ids(id(d));
+        if (v.kind != VarKind::Binary) {
+          m->mutable_lower_bound()->set_type(wire_bound(v.lower_bound.kind));
+          m->mutable_lower_bound()->set_bound_id(id(v.lower_bound.value));
+          m->mutable_upper_bound()->set_type(wire_bound(v.upper_bound.kind));
+          m->mutable_upper_bound()->set_bound_id(id(v.upper_bound.value));
+        }
+        break;
+      }
+      case ExprKind::Subscript: {
+        const auto& s = e.as<Subscript>();
+        auto* m = n->mutable_subscript();
+        m->set_ndim(e.ndim());
+        const ExprKind vk = s.variable.kind();
+        m->set_type(wire::SubscriptedType(vk == ExprKind::Placeholder ? 1
+                                          : vk == ExprKind::Element   ? 2
+                                          : vk == ExprKind::DecisionVar ? 3
+                                                                        : 0));
+        m->set_variable_id(id(s.variable));
+        for (const Expression& t : s.subscripts) m->add_subscript_ids(id(t));
+        break;
+      }
+      case ExprKind::ArrayLength: {
+        const auto& a = e.as<ArrayLength>();
+        auto* m = n->mutable_array_length();
+        m->set_type(wire::ArrayType(array_type(a.array)));
+        m->set_array_id(id(a.array));
+        m->set_axis(a.axis);
+        break;
+      }
+      case ExprKind::Unary: {
+        const auto& u = e.as<UnaryOp>();
+        auto* m = n->mutable_unary_op();
+        m->set_kind(wire::UnaryKind(wire_unary(u.kind)));
+        m->set_operand_id(id(u.operand));
+        break;
+      }
+      case ExprKind::Binary: {
+        const auto& b = e.as<BinaryOp>();
+        auto* m = n->mutable_binary_op();
+        m->set_kind(b.kind == BinaryKind::Pow ? wire::BINARY_KIND_POW : wire::BINARY_KIND_MOD);
+        m->set_left_id(id(b.left));
+        m->set_right_id(id(b.right));
+        break;
+      }
+      case ExprKind::Commutative: {
+        const auto& c = e.as<CommutativeOp>();
+        auto* m = n->mutable_commutative_op();
+        m->set_kind(wire::CommutativeKind(int(c.kind) + 1));  // Add 1, Mul 2, Min 3, Max 4
+        m->mutable_term_ids()->Reserve(int(c.terms.size()));
+        for (std::size_t i = 0; i < c.terms.size(); ++i) m->add_term_ids(id(c.terms[i]));
+        break;
+      }
+      case ExprKind::Reduction: {
+        const auto& r = e.as<ReductionOp>();
+        auto* m = n->mutable_reduction_op();
+        m->set_kind(r.kind == ReductionKind::Sum ? wire::REDUCTION_KIND_SUM : wire::REDUCTION_KIND_PROD);
+        m->mutable_index()->set_element_id(id(r.index));
+        if (r.condition) m->mutable_index()->set_condition_id(id(r.condition));
+        m->set_operand_id(id(r.operand));
+        break;
+      }
+    }
+    return commit();
+  }
+
+  std::uint64_t emit(const Condition& c) {
+    wire::ExprNode* n = nodes_->Add();
+    if (const auto* cmp = c.get_if<Comparison>()) {
+      auto* m = n->mutable_binary_op();
+      m->set_kind(wire::BinaryKind(3 + int(cmp->kind)));
+      m->set_left_id(id(cmp->left));
+      m->set_right_id(id(cmp->right));
+    } else {
+      const auto& l = c.as<Logical>();
+      auto* m = n->mutable_commutative_op();
+      m->set_kind(wire::CommutativeKind(5 + int(l.kind)));
+      for (const Condition& t : l.terms) m->add_term_ids(id(t));
+    }
+    return commit();
+  }
+
+  pb::RepeatedPtrField<wire::ExprNode>* nodes_;
+  std::unordered_map<const void*, std::uint64_t> ids_;
+  std::unordered_map<std::string, std::uint64_t> by_content_;
+  std::vector<Expression> keep_;
+  std::string key_;
+};
+
+template <class Tree>
+Status fill_expr(wire::Expr* out, const Tree& root) {
+  out->set_id(new_id());
+  NodeTable table(out->mutable_expr_nodes());
+  TX_TRY(std::uint64_t root_id, table.insert(root));
+  out->set_root_id(root_id);
+  return Ok{};
+}
+
+Status fill_forall(wire::ForallList* out, const ForallList& forall) {
+  NodeTable table(out->mutable_expr_nodes());
+  for (const ForallItem& item : forall) {
+    wire::Index* index = out->add_indices();
+    TX_TRY(std::uint64_t element_id, table.insert(item.element));
+    index->set_element_id(element_id);
+    if (item.condition) {
+      TX_TRY(std::uint64_t condition_id, table.insert(item.condition));
+      index->set_condition_id(condition_id);
+    }
+  }
+  return Ok{};
+}
+
+int wire_sense(ConstraintSense s) { return int(s) + 1; }  // Equal 1, <= 2, >= 3
+
+Status fill(wire::Constraint* out, const Constraint& c) {
+  out->set_id(new_id());
+  out->set_name(c.name);
+  out->set_sense(wire::ConstraintSense(wire_sense(c.sense)));
+  TX_CHECK(fill_expr(out->mutable_left(), c.left));
+  TX_CHECK(fill_expr(out->mutable_right(), c.right));
+  return fill_forall(out->mutable_forall_list(), c.forall);
+}
+
+Status fill(wire::CustomPenaltyTerm* out, const CustomPenaltyTerm& t) {
+  out->set_id(new_id());
+  out->set_name(t.name);
+  TX_CHECK(fill_expr(out->mutable_term(), t.expression));
+  return fill_forall(out->mutable_forall_list(), t.forall);
+}
+
+Status fill(wire::Problem* out, const Problem& p) {
+  out->set_id(new_id());
+  out->set_name(p.name());
+  out->set_sense(p.sense() == ProblemSense::Minimize ? wire::PROBLEM_SENSE_MINIMIZE : wire::PROBLEM_SENSE_MAXIMIZE);
+  TX_CHECK(fill_expr(out->mutable_objective_function(), p.objective()));
+  auto& constraints = *out->mutable_constraints();
+  for (const auto& [name, c] : p.constraints()) TX_CHECK(fill(&constraints[name], c));
+  auto& penalties = *out->mutable_custom_penalty_terms();
+  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(fill(&penalties[name], t));
+  return Ok{};
+}
+
+// Builds the Header on an arena with `body` and encodes it.
+template <class Body>
+Result<std::string> encode(Body body) {
+  pb::Arena arena;
+  auto* header = pb::Arena::CreateMessage<wire::Header>(&arena);
+  header->set_id(new_id());
+  header->set_version(1);
+  TX_CHECK(body(header));
+  std::string out;
+  if (!header->SerializeToString(&out))
+    return serialization_error("failed to encode the Problem because the buffer did not have sufficient capacity.");
+  return out;
+}
+
+}  // namespace
+
+Result<std::string> serialize(const Problem& p) {
+  return encode([&](wire::Header* h) { return fill(h->mutable_problem(), p); });
+}
+Result<std::string> serialize(const Constraint& c) {
+  return encode([&](wire::Header* h) { return fill(h->mutable_constraint(), c); });
+}
+Result<std::string> serialize(const CustomPenaltyTerm& t) {
+  return encode([&](wire::Header* h) { return fill(h->mutable_custom_penalty_term(), t); });
+}
+Result<std::string> serialize(const Expression& e) {
+  return encode([&](wire::Header* h) { return fill_expr(h->mutable_expr(), e); });
+}
+Result<std::string> serialize(const Condition& c) {
+  return encode([&](wire::Header* h) { return fill_expr(h->mutable_expr(), c); });
+}
+
+}  // namespace tarvex
