@@ -5,8 +5,9 @@
 
 #include <bit>
 #include <cstdint>
+#include <deque>
+#include <string_view>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -102,42 +103,94 @@ bool needs_rebuild(const Expression& e) {
   return false;
 }
 
+// Open-addressing hash table from non-zero 64-bit keys to 64-bit values. The tables of a
+// walk hold one entry per distinct node; node-based maps spend most of that time allocating
+// and rehashing. A key may occur more than once (the content table keys by hash and tells
+// equal hashes apart by comparing bytes).
+class FlatMap {
+ public:
+  struct Slot {
+    std::uint64_t key = 0;  // 0: empty
+    std::uint64_t value = 0;
+  };
+
+  FlatMap() : slots_(64) {}
+
+  // The first slot holding `key` that `match` accepts, or the empty slot ending the run.
+  template <class Match>
+  Slot* find(std::uint64_t key, Match match) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = position(key) & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (s.key == 0 || (s.key == key && match(s.value))) return &s;
+    }
+  }
+  Slot* find(std::uint64_t key) {
+    return find(key, [](std::uint64_t) { return true; });
+  }
+  // Fills the empty slot `s` returned by find().
+  void insert(Slot* s, std::uint64_t key, std::uint64_t value) {
+    *s = Slot{key, value};
+    if (++size_ * 2 > slots_.size()) grow();
+  }
+
+ private:
+  static std::uint64_t position(std::uint64_t key) { return (key * 0x9E3779B97F4A7C15ull) >> 20; }
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.key == 0) continue;
+      std::size_t i = position(s.key) & mask;
+      while (slots_[i].key != 0) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t size_ = 0;
+};
+
 // One node table: the nodes of an Expr or a ForallList. Equal nodes (same encoding, child
 // ids included) are stored once; a node reached again through a shared pointer is looked
-// up, not walked again.
+// up, not walked again. The walk holds plain pointers to the handles inside the tree (and
+// to the rebuilt operators it keeps), which stay put while the tree is alive.
 class NodeTable {
  public:
   explicit NodeTable(pb::RepeatedPtrField<wire::ExprNode>* nodes) : nodes_(nodes) {}
 
   Result<std::uint64_t> insert(const Expression& e) {
-    TX_CHECK(walk(Item{e}));
-    return ids_.at(e.identity());
+    TX_CHECK(walk(Frame{&e, nullptr}));
+    return id(e);
   }
   Result<std::uint64_t> insert(const Condition& c) {
-    TX_CHECK(walk(Item{c}));
-    return ids_.at(c.identity());
+    TX_CHECK(walk(Frame{nullptr, &c}));
+    return id(c);
   }
 
  private:
-  using Item = std::variant<Expression, Condition>;
   struct Frame {
-    Item item;
+    const Expression* expr;  // one of the two is set
+    const Condition* cond;
     bool expanded = false;
-    bool as_is = false;     // a rebuilt operator: written with its terms as they are
-    Expression rebuilt;     // set when the node stands for its rebuilt form
+    bool as_is = false;                  // a rebuilt operator: written with its terms as they are
+    const Expression* rebuilt = nullptr;  // set when the node stands for its rebuilt form
   };
 
-  static const void* identity(const Item& it) {
-    return std::visit([](const auto& n) { return n.identity(); }, it);
+  static std::uint64_t key_of(const void* p) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(p)); }
+  static std::uint64_t key_of(const Frame& f) {
+    return f.expr ? key_of(f.expr->identity()) : key_of(f.cond->identity());
   }
-  std::uint64_t id(const Expression& e) const { return ids_.at(e.identity()); }
-  std::uint64_t id(const Condition& c) const { return ids_.at(c.identity()); }
+  bool known(std::uint64_t key) { return ids_.find(key)->key != 0; }
+  std::uint64_t id(const Expression& e) { return ids_.find(key_of(e.identity()))->value; }
+  std::uint64_t id(const Condition& c) { return ids_.find(key_of(c.identity()))->value; }
 
   void push(std::vector<Frame>& stack, const Expression& e, bool as_is = false) {
-    if (!ids_.count(e.identity())) stack.push_back(Frame{Item{e}, false, as_is, {}});
+    if (!known(key_of(e.identity()))) stack.push_back(Frame{&e, nullptr, false, as_is});
   }
   void push(std::vector<Frame>& stack, const Condition& c) {
-    if (!ids_.count(c.identity())) stack.push_back(Frame{Item{c}, false, false, {}});
+    if (!known(key_of(c.identity()))) stack.push_back(Frame{nullptr, &c});
   }
 
   // Children are pushed in reverse so that they are inserted in their listed order.
@@ -200,59 +253,68 @@ class NodeTable {
     for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(stack, *it);
   }
 
-  Status walk(Item root) {
-    std::vector<Frame> stack;
-    stack.push_back(Frame{std::move(root), false, false, {}});
+  Status walk(Frame root) {
+    std::vector<Frame> stack{root};
     while (!stack.empty()) {
-      Frame& f = stack.back();
-      const void* key = identity(f.item);
-      if (ids_.count(key)) {
+      const Frame f = stack.back();
+      const std::uint64_t key = key_of(f);
+      FlatMap::Slot* slot = ids_.find(key);
+      if (slot->key != 0) {
         stack.pop_back();
         continue;
       }
       if (f.rebuilt) {  // the rebuilt form has been inserted: this node shares its id
-        ids_.emplace(key, id(f.rebuilt));
+        ids_.insert(slot, key, id(*f.rebuilt));
         stack.pop_back();
         continue;
       }
       if (!f.expanded) {
-        f.expanded = true;
-        if (const Expression* e = std::get_if<Expression>(&f.item)) {
-          if (!f.as_is && needs_rebuild(*e)) {
-            TX_TRY(Rebuilt r, rebuild(*e));
-            f.rebuilt = r.expr;
-            keep_.push_back(r.expr);  // its identity must outlive the walk
-            push(stack, r.expr, r.fresh);
-          } else {
-            Expression copy = *e;
-            push_children(stack, copy);
-          }
+        stack.back().expanded = true;
+        if (f.expr && !f.as_is && needs_rebuild(*f.expr)) {
+          TX_TRY(Rebuilt r, rebuild(*f.expr));
+          keep_.push_back(std::move(r.expr));
+          stack.back().rebuilt = &keep_.back();
+          push(stack, keep_.back(), r.fresh);
+        } else if (f.expr) {
+          push_children(stack, *f.expr);
         } else {
-          Condition copy = std::get<Condition>(f.item);
-          push_children(stack, copy);
+          push_children(stack, *f.cond);
         }
         continue;
       }
-      Item item = std::move(f.item);
       stack.pop_back();
       std::uint64_t node_id;
-      if (const Expression* e = std::get_if<Expression>(&item)) {
-        TX_TRY(node_id, emit(*e));
+      if (f.expr) {
+        TX_TRY(node_id, emit(*f.expr));
       } else {
-        node_id = emit(std::get<Condition>(item));
+        node_id = emit(*f.cond);
       }
-      ids_.emplace(key, node_id);
+      ids_.insert(ids_.find(key), key, node_id);
     }
     return Ok{};
   }
 
-  // Appends the node, or drops it again when an equal node is already in the table.
+  // Appends the node, or drops it again when an equal node is already in the table. The
+  // encodings of the stored nodes are kept end to end in one buffer.
   std::uint64_t commit() {
-    key_.clear();
-    nodes_->Get(nodes_->size() - 1).AppendToString(&key_);
-    auto [it, inserted] = by_content_.try_emplace(key_, std::uint64_t(nodes_->size() - 1));
-    if (!inserted) nodes_->RemoveLast();
-    return it->second;
+    const std::size_t start = bytes_.size();
+    nodes_->Get(nodes_->size() - 1).AppendToString(&bytes_);
+    const std::string_view node(bytes_.data() + start, bytes_.size() - start);
+    const std::uint64_t hash = std::hash<std::string_view>{}(node) | 1;
+    FlatMap::Slot* slot = by_content_.find(hash, [&](std::uint64_t entry) {
+      const auto [offset, id] = entries_[entry];
+      const std::size_t end = entry + 1 < entries_.size() ? entries_[entry + 1].first : start;
+      return std::string_view(bytes_.data() + offset, end - offset) == node;
+    });
+    if (slot->key != 0) {
+      bytes_.resize(start);
+      nodes_->RemoveLast();
+      return entries_[slot->value].second;
+    }
+    const std::uint64_t id = std::uint64_t(nodes_->size() - 1);
+    by_content_.insert(slot, hash, entries_.size());
+    entries_.emplace_back(start, id);
+    return id;
   }
 
   static int array_type(const Expression& a) {
@@ -397,10 +459,11 @@ class NodeTable {
   }
 
   pb::RepeatedPtrField<wire::ExprNode>* nodes_;
-  std::unordered_map<const void*, std::uint64_t> ids_;
-  std::unordered_map<std::string, std::uint64_t> by_content_;
-  std::vector<Expression> keep_;
-  std::string key_;
+  FlatMap ids_;         // node identity -> id
+  FlatMap by_content_;  // hash of the encoding -> entry
+  std::string bytes_;   // the encodings of the stored nodes, in id order
+  std::vector<std::pair<std::size_t, std::uint64_t>> entries_;  // offset in bytes_, id
+  std::deque<Expression> keep_;  // rebuilt operators; their addresses must not move
 };
 
 template <class Tree>
