@@ -331,11 +331,12 @@ CASES = [
 
 
 @pytest.mark.parametrize("buf, exc, message", [c[1:] for c in CASES], ids=[c[0] for c in CASES])
-def test_bad_input(buf, exc, message):
+def test_bad_input(buf, exc, message, capfd):
     with pytest.raises(exc) as err:
         tx.from_protobuf(buf)
     assert type(err.value) is exc
     assert str(err.value).startswith(message)
+    assert capfd.readouterr() == ("", "")  # the module logs nothing
 
 
 @pytest.mark.parametrize("buf, expected, cls", [

@@ -19,6 +19,8 @@
 #include "model/expression/operator/comparison_op/comparison_op.hpp"
 #include "model/expression/operator/logical_op/logical_op.hpp"
 #include "model/expression/operator/reduction_op/reduction_op.hpp"
+#include <google/protobuf/stubs/logging.h>
+
 #include "protobuf/tarvex.pb.h"
 
 namespace tarvex {
@@ -504,8 +506,14 @@ Result<Problem> build_problem(const wire::Problem& p) {
 Result<Decoded> deserialize(const std::uint8_t* data, std::size_t size) {
   pb::Arena arena;
   auto* header = pb::Arena::CreateMessage<wire::Header>(&arena);
-  if (size > std::size_t(INT_MAX) || !header->ParseFromArray(data, int(size)))
-    return decode_error(std::string(kPrefix) + "it did not contain a valid Protobuf message.");
+  bool parsed;
+  {
+    // The library reports some parse failures (invalid UTF-8 in a string) on stderr; the
+    // failure reaches the caller as an error value, and the module logs nothing.
+    pb::LogSilencer quiet;
+    parsed = size <= std::size_t(INT_MAX) && header->ParseFromArray(data, int(size));
+  }
+  if (!parsed) return decode_error(std::string(kPrefix) + "it did not contain a valid Protobuf message.");
   const std::uint64_t version = header->version();
   if (version < 1)
     return decode_error("the input schema has an unsupported version: " + std::to_string(version) +
