@@ -153,146 +153,165 @@ class FlatMap {
 };
 
 // One node table: the nodes of an Expr or a ForallList. Equal nodes (same encoding, child
-// ids included) are stored once; a node reached again through a shared pointer is looked
-// up, not walked again. The walk holds plain pointers to the handles inside the tree (and
-// to the rebuilt operators it keeps), which stay put while the tree is alive.
+// ids included) are stored once. The walk is an iterative post-order with a stack of child
+// ids; a node held by more than one handle may be reached again through another parent, so
+// its id is remembered by identity and it is walked once. The walk holds plain pointers to
+// the handles inside the tree (and to the rebuilt operators it keeps), which stay put while
+// the tree is alive.
 class NodeTable {
  public:
   explicit NodeTable(pb::RepeatedPtrField<wire::ExprNode>* nodes) : nodes_(nodes) {}
 
-  Result<std::uint64_t> insert(const Expression& e) {
-    TX_CHECK(walk(Frame{&e, nullptr}));
-    return id(e);
-  }
-  Result<std::uint64_t> insert(const Condition& c) {
-    TX_CHECK(walk(Frame{nullptr, &c}));
-    return id(c);
-  }
+  Result<std::uint64_t> insert(const Expression& e) { return walk(Frame{&e, nullptr}); }
+  Result<std::uint64_t> insert(const Condition& c) { return walk(Frame{nullptr, &c}); }
 
  private:
+  enum class State : std::uint8_t { New, Children, Alias };
   struct Frame {
     const Expression* expr;  // one of the two is set
     const Condition* cond;
-    bool expanded = false;
-    bool as_is = false;                  // a rebuilt operator: written with its terms as they are
-    const Expression* rebuilt = nullptr;  // set when the node stands for its rebuilt form
+    State state = State::New;
+    bool as_is = false;     // a rebuilt operator: written with its terms as they are
+    std::size_t base = 0;   // where the ids of its children start on the id stack
   };
 
-  static std::uint64_t key_of(const void* p) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(p)); }
-  static std::uint64_t key_of(const Frame& f) {
-    return f.expr ? key_of(f.expr->identity()) : key_of(f.cond->identity());
+  static const NodeBase* base_of(const Frame& f) {
+    return static_cast<const NodeBase*>(f.expr ? f.expr->identity() : f.cond->identity());
   }
-  bool known(std::uint64_t key) { return ids_.find(key)->key != 0; }
-  std::uint64_t id(const Expression& e) { return ids_.find(key_of(e.identity()))->value; }
-  std::uint64_t id(const Condition& c) { return ids_.find(key_of(c.identity()))->value; }
+  static bool shared(const NodeBase* n) { return n->refs.load(std::memory_order_relaxed) > 1; }
+  static std::uint64_t key_of(const NodeBase* n) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(n)); }
 
-  void push(std::vector<Frame>& stack, const Expression& e, bool as_is = false) {
-    if (!known(key_of(e.identity()))) stack.push_back(Frame{&e, nullptr, false, as_is});
-  }
-  void push(std::vector<Frame>& stack, const Condition& c) {
-    if (!known(key_of(c.identity()))) stack.push_back(Frame{nullptr, &c});
-  }
-
-  // Children are pushed in reverse so that they are inserted in their listed order.
-  void push_children(std::vector<Frame>& stack, const Expression& e) {
+  // The children, pushed in reverse so that they are visited (and their ids stacked) in the
+  // order the node lists them; emit() reads them back in that order.
+  void push(const Expression& e, bool as_is = false) { stack_.push_back(Frame{&e, nullptr, State::New, as_is}); }
+  void push(const Condition& c) { stack_.push_back(Frame{nullptr, &c}); }
+  void push_children(const Expression& e) {
     switch (e.kind()) {
       case ExprKind::Number:
       case ExprKind::Placeholder: return;
       case ExprKind::Element: {
         const ElementSet& s = e.as<Element>().belong_to;
         if (const Range* r = std::get_if<Range>(&s)) {
-          push(stack, r->end);
-          push(stack, r->start);
+          push(r->end);
+          push(r->start);
         } else {
-          push(stack, std::get<Expression>(s));
+          push(std::get<Expression>(s));
         }
         return;
       }
       case ExprKind::DecisionVar: {
         const auto& v = e.as<DecisionVar>();
         if (v.kind != VarKind::Binary) {
-          push(stack, v.upper_bound.value);
-          push(stack, v.lower_bound.value);
+          push(v.upper_bound.value);
+          push(v.lower_bound.value);
         }
-        for (auto it = v.shape.rbegin(); it != v.shape.rend(); ++it) push(stack, *it);
+        for (auto it = v.shape.rbegin(); it != v.shape.rend(); ++it) push(*it);
         return;
       }
       case ExprKind::Subscript: {
         const auto& s = e.as<Subscript>();
-        for (auto it = s.subscripts.rbegin(); it != s.subscripts.rend(); ++it) push(stack, *it);
-        push(stack, s.variable);
+        for (auto it = s.subscripts.rbegin(); it != s.subscripts.rend(); ++it) push(*it);
+        push(s.variable);
         return;
       }
-      case ExprKind::ArrayLength: push(stack, e.as<ArrayLength>().array); return;
-      case ExprKind::Unary: push(stack, e.as<UnaryOp>().operand); return;
+      case ExprKind::ArrayLength: push(e.as<ArrayLength>().array); return;
+      case ExprKind::Unary: push(e.as<UnaryOp>().operand); return;
       case ExprKind::Binary:
-        push(stack, e.as<BinaryOp>().right);
-        push(stack, e.as<BinaryOp>().left);
+        push(e.as<BinaryOp>().right);
+        push(e.as<BinaryOp>().left);
         return;
       case ExprKind::Commutative: {
         const TermList& t = e.as<CommutativeOp>().terms;
-        for (std::size_t i = t.size(); i-- > 0;) push(stack, t[i]);
+        for (std::size_t i = t.size(); i-- > 0;) push(t[i]);
         return;
       }
       case ExprKind::Reduction: {
         const auto& r = e.as<ReductionOp>();
-        push(stack, r.operand);
-        if (r.condition) push(stack, r.condition);
-        push(stack, r.index);
+        push(r.operand);
+        if (r.condition) push(r.condition);
+        push(r.index);
         return;
       }
     }
   }
-  void push_children(std::vector<Frame>& stack, const Condition& c) {
+  void push_children(const Condition& c) {
     if (const auto* cmp = c.get_if<Comparison>()) {
-      push(stack, cmp->right);
-      push(stack, cmp->left);
+      push(cmp->right);
+      push(cmp->left);
       return;
     }
     const auto& terms = c.as<Logical>().terms;
-    for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(stack, *it);
+    for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(*it);
   }
 
-  Status walk(Frame root) {
-    std::vector<Frame> stack{root};
-    while (!stack.empty()) {
-      const Frame f = stack.back();
-      const std::uint64_t key = key_of(f);
-      FlatMap::Slot* slot = ids_.find(key);
-      if (slot->key != 0) {
-        stack.pop_back();
-        continue;
-      }
-      if (f.rebuilt) {  // the rebuilt form has been inserted: this node shares its id
-        ids_.insert(slot, key, id(*f.rebuilt));
-        stack.pop_back();
-        continue;
-      }
-      if (!f.expanded) {
-        stack.back().expanded = true;
-        if (f.expr && !f.as_is && needs_rebuild(*f.expr)) {
-          TX_TRY(Rebuilt r, rebuild(*f.expr));
-          keep_.push_back(std::move(r.expr));
-          stack.back().rebuilt = &keep_.back();
-          push(stack, keep_.back(), r.fresh);
-        } else if (f.expr) {
-          push_children(stack, *f.expr);
-        } else {
-          push_children(stack, *f.cond);
-        }
-        continue;
-      }
-      stack.pop_back();
-      std::uint64_t node_id;
-      if (f.expr) {
-        TX_TRY(node_id, emit(*f.expr));
-      } else {
-        node_id = emit(*f.cond);
-      }
-      ids_.insert(ids_.find(key), key, node_id);
-    }
-    return Ok{};
+  // Records the id of the node of the finished frame.
+  void done(const Frame& f, std::uint64_t id) {
+    stack_.pop_back();
+    ids_.push_back(id);
+    const NodeBase* n = base_of(f);
+    if (shared(n)) memo_.insert(memo_.find(key_of(n)), key_of(n), id);
   }
+
+  Result<std::uint64_t> walk(Frame root) {
+    stack_.assign(1, root);
+    ids_.clear();
+    while (!stack_.empty()) {
+      Frame& f = stack_.back();
+      switch (f.state) {
+        case State::New: {
+          const NodeBase* n = base_of(f);
+          if (shared(n)) {
+            const FlatMap::Slot* known = memo_.find(key_of(n));
+            if (known->key != 0) {
+              stack_.pop_back();
+              ids_.push_back(known->value);
+              continue;
+            }
+          }
+          f.base = ids_.size();
+          if (f.expr && !f.as_is && needs_rebuild(*f.expr)) {
+            f.state = State::Alias;
+            TX_TRY(Rebuilt r, rebuild(*f.expr));
+            keep_.push_back(std::move(r.expr));
+            push(keep_.back(), r.fresh);
+          } else {
+            f.state = State::Children;
+            const Frame copy = f;
+            if (copy.expr) {
+              push_children(*copy.expr);
+            } else {
+              push_children(*copy.cond);
+            }
+          }
+          continue;
+        }
+        case State::Children: {
+          const Frame copy = f;
+          cursor_ = copy.base;
+          std::uint64_t id;
+          if (copy.expr) {
+            TX_TRY(id, emit(*copy.expr));
+          } else {
+            id = emit(*copy.cond);
+          }
+          ids_.resize(copy.base);
+          done(copy, id);
+          continue;
+        }
+        case State::Alias: {  // stands for its rebuilt form, whose id is on the stack
+          const Frame copy = f;
+          const std::uint64_t id = ids_.back();
+          ids_.pop_back();
+          done(copy, id);
+          continue;
+        }
+      }
+    }
+    return ids_.back();
+  }
+
+  // The id of the next child of the node being written.
+  std::uint64_t next() { return ids_[cursor_++]; }
 
   // Appends the node, or drops it again when an equal node is already in the table. The
   // encodings of the stored nodes are kept end to end in one buffer.
@@ -357,8 +376,8 @@ class NodeTable {
         m->set_name(el.name);
         m->set_ndim(e.ndim());
         if (const Range* r = std::get_if<Range>(&el.belong_to)) {
-          m->mutable_range()->set_start_id(id(r->start));
-          m->mutable_range()->set_end_id(id(r->end));
+          m->mutable_range()->set_start_id(next());
+          m->mutable_range()->set_end_id(next());
         } else {
           const Expression& s = std::get<Expression>(el.belong_to);
           const int type = array_type(s);
@@ -367,7 +386,7 @@ class NodeTable {
             return internal_error("SubscriptedVariable::Variable is not allowed.");
           }
           m->mutable_bound()->set_type(type);
-          m->mutable_bound()->set_bound_id(id(s));
+          m->mutable_bound()->set_bound_id(next());
         }
         break;
       }
@@ -376,12 +395,12 @@ class NodeTable {
         auto* m = n->mutable_decision_var();
         m->set_type(wire::DecisionVarType(wire_var(v.kind)));
         m->set_name(v.name);
-        for (const Expression& d : v.shape) m->add_shape_ids(id(d));
+        for (std::size_t k = 0; k < v.shape.size(); ++k) m->add_shape_ids(next());
         if (v.kind != VarKind::Binary) {
           m->mutable_lower_bound()->set_type(wire_bound(v.lower_bound.kind));
-          m->mutable_lower_bound()->set_bound_id(id(v.lower_bound.value));
+          m->mutable_lower_bound()->set_bound_id(next());
           m->mutable_upper_bound()->set_type(wire_bound(v.upper_bound.kind));
-          m->mutable_upper_bound()->set_bound_id(id(v.upper_bound.value));
+          m->mutable_upper_bound()->set_bound_id(next());
         }
         break;
       }
@@ -394,15 +413,15 @@ class NodeTable {
                                           : vk == ExprKind::Element   ? 2
                                           : vk == ExprKind::DecisionVar ? 3
                                                                         : 0));
-        m->set_variable_id(id(s.variable));
-        for (const Expression& t : s.subscripts) m->add_subscript_ids(id(t));
+        m->set_variable_id(next());
+        for (std::size_t k = 0; k < s.subscripts.size(); ++k) m->add_subscript_ids(next());
         break;
       }
       case ExprKind::ArrayLength: {
         const auto& a = e.as<ArrayLength>();
         auto* m = n->mutable_array_length();
         m->set_type(wire::ArrayType(array_type(a.array)));
-        m->set_array_id(id(a.array));
+        m->set_array_id(next());
         m->set_axis(a.axis);
         break;
       }
@@ -410,15 +429,15 @@ class NodeTable {
         const auto& u = e.as<UnaryOp>();
         auto* m = n->mutable_unary_op();
         m->set_kind(wire::UnaryKind(wire_unary(u.kind)));
-        m->set_operand_id(id(u.operand));
+        m->set_operand_id(next());
         break;
       }
       case ExprKind::Binary: {
         const auto& b = e.as<BinaryOp>();
         auto* m = n->mutable_binary_op();
         m->set_kind(b.kind == BinaryKind::Pow ? wire::BINARY_KIND_POW : wire::BINARY_KIND_MOD);
-        m->set_left_id(id(b.left));
-        m->set_right_id(id(b.right));
+        m->set_left_id(next());
+        m->set_right_id(next());
         break;
       }
       case ExprKind::Commutative: {
@@ -426,16 +445,16 @@ class NodeTable {
         auto* m = n->mutable_commutative_op();
         m->set_kind(wire::CommutativeKind(int(c.kind) + 1));  // Add 1, Mul 2, Min 3, Max 4
         m->mutable_term_ids()->Reserve(int(c.terms.size()));
-        for (std::size_t i = 0; i < c.terms.size(); ++i) m->add_term_ids(id(c.terms[i]));
+        for (std::size_t i = 0; i < c.terms.size(); ++i) m->add_term_ids(next());
         break;
       }
       case ExprKind::Reduction: {
         const auto& r = e.as<ReductionOp>();
         auto* m = n->mutable_reduction_op();
         m->set_kind(r.kind == ReductionKind::Sum ? wire::REDUCTION_KIND_SUM : wire::REDUCTION_KIND_PROD);
-        m->mutable_index()->set_element_id(id(r.index));
-        if (r.condition) m->mutable_index()->set_condition_id(id(r.condition));
-        m->set_operand_id(id(r.operand));
+        m->mutable_index()->set_element_id(next());
+        if (r.condition) m->mutable_index()->set_condition_id(next());
+        m->set_operand_id(next());
         break;
       }
     }
@@ -447,19 +466,22 @@ class NodeTable {
     if (const auto* cmp = c.get_if<Comparison>()) {
       auto* m = n->mutable_binary_op();
       m->set_kind(wire::BinaryKind(3 + int(cmp->kind)));
-      m->set_left_id(id(cmp->left));
-      m->set_right_id(id(cmp->right));
+      m->set_left_id(next());
+      m->set_right_id(next());
     } else {
       const auto& l = c.as<Logical>();
       auto* m = n->mutable_commutative_op();
       m->set_kind(wire::CommutativeKind(5 + int(l.kind)));
-      for (const Condition& t : l.terms) m->add_term_ids(id(t));
+      for (std::size_t k = 0; k < l.terms.size(); ++k) m->add_term_ids(next());
     }
     return commit();
   }
 
   pb::RepeatedPtrField<wire::ExprNode>* nodes_;
-  FlatMap ids_;         // node identity -> id
+  std::vector<Frame> stack_;
+  std::vector<std::uint64_t> ids_;  // ids of finished children, in order
+  std::size_t cursor_ = 0;
+  FlatMap memo_;        // identity of a shared node -> id
   FlatMap by_content_;  // hash of the encoding -> entry
   std::string bytes_;   // the encodings of the stored nodes, in id order
   std::vector<std::pair<std::size_t, std::uint64_t>> entries_;  // offset in bytes_, id
