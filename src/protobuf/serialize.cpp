@@ -4,6 +4,7 @@
 #include <uuid/uuid.h>
 
 #include <bit>
+#include <cstring>
 #include <cstdint>
 #include <deque>
 #include <string_view>
@@ -22,13 +23,41 @@ namespace pb = ::google::protobuf;
 
 Error serialization_error(std::string m) { return {ErrorKind::Serialization, std::move(m)}; }
 
-std::string new_id() {
-  uuid_t u;
-  uuid_generate_random(u);
-  char text[37];
-  uuid_unparse_lower(u, text);
-  return std::string(text, 36);
-}
+// The ids of the messages written by one call: random version-4 UUIDs in text form. The
+// generator is seeded with one random UUID from libuuid per call; libuuid draws from the
+// kernel and reseeds for every UUID, which costs more than encoding a whole constraint.
+class IdSource {
+ public:
+  IdSource() {
+    uuid_t seed;
+    uuid_generate_random(seed);
+    std::memcpy(&state_, seed, sizeof state_);
+    std::memcpy(&stream_, seed + 8, sizeof stream_);
+    stream_ |= 1;
+  }
+
+  std::string next() {
+    uuid_t u;
+    const std::uint64_t hi = draw(), lo = draw();
+    std::memcpy(u, &hi, 8);
+    std::memcpy(u + 8, &lo, 8);
+    u[6] = std::uint8_t((u[6] & 0x0F) | 0x40);  // version 4
+    u[8] = std::uint8_t((u[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    char text[37];
+    uuid_unparse_lower(u, text);
+    return std::string(text, 36);
+  }
+
+ private:
+  // SplitMix64 over a Weyl sequence with a random odd increment.
+  std::uint64_t draw() {
+    std::uint64_t z = (state_ += stream_ * 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  std::uint64_t state_ = 0, stream_ = 1;
+};
 
 int wire_unary(UnaryKind k) {
   switch (k) {
@@ -489,8 +518,8 @@ class NodeTable {
 };
 
 template <class Tree>
-Status fill_expr(wire::Expr* out, const Tree& root) {
-  out->set_id(new_id());
+Status fill_expr(IdSource& ids, wire::Expr* out, const Tree& root) {
+  out->set_id(ids.next());
   NodeTable table(out->mutable_expr_nodes());
   TX_TRY(std::uint64_t root_id, table.insert(root));
   out->set_root_id(root_id);
@@ -513,31 +542,31 @@ Status fill_forall(wire::ForallList* out, const ForallList& forall) {
 
 int wire_sense(ConstraintSense s) { return int(s) + 1; }  // Equal 1, <= 2, >= 3
 
-Status fill(wire::Constraint* out, const Constraint& c) {
-  out->set_id(new_id());
+Status fill(IdSource& ids, wire::Constraint* out, const Constraint& c) {
+  out->set_id(ids.next());
   out->set_name(c.name);
   out->set_sense(wire::ConstraintSense(wire_sense(c.sense)));
-  TX_CHECK(fill_expr(out->mutable_left(), c.left));
-  TX_CHECK(fill_expr(out->mutable_right(), c.right));
+  TX_CHECK(fill_expr(ids, out->mutable_left(), c.left));
+  TX_CHECK(fill_expr(ids, out->mutable_right(), c.right));
   return fill_forall(out->mutable_forall_list(), c.forall);
 }
 
-Status fill(wire::CustomPenaltyTerm* out, const CustomPenaltyTerm& t) {
-  out->set_id(new_id());
+Status fill(IdSource& ids, wire::CustomPenaltyTerm* out, const CustomPenaltyTerm& t) {
+  out->set_id(ids.next());
   out->set_name(t.name);
-  TX_CHECK(fill_expr(out->mutable_term(), t.expression));
+  TX_CHECK(fill_expr(ids, out->mutable_term(), t.expression));
   return fill_forall(out->mutable_forall_list(), t.forall);
 }
 
-Status fill(wire::Problem* out, const Problem& p) {
-  out->set_id(new_id());
+Status fill(IdSource& ids, wire::Problem* out, const Problem& p) {
+  out->set_id(ids.next());
   out->set_name(p.name());
   out->set_sense(p.sense() == ProblemSense::Minimize ? wire::PROBLEM_SENSE_MINIMIZE : wire::PROBLEM_SENSE_MAXIMIZE);
-  TX_CHECK(fill_expr(out->mutable_objective_function(), p.objective()));
+  TX_CHECK(fill_expr(ids, out->mutable_objective_function(), p.objective()));
   auto& constraints = *out->mutable_constraints();
-  for (const auto& [name, c] : p.constraints()) TX_CHECK(fill(&constraints[name], c));
+  for (const auto& [name, c] : p.constraints()) TX_CHECK(fill(ids, &constraints[name], c));
   auto& penalties = *out->mutable_custom_penalty_terms();
-  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(fill(&penalties[name], t));
+  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(fill(ids, &penalties[name], t));
   return Ok{};
 }
 
@@ -546,9 +575,10 @@ template <class Body>
 Result<std::string> encode(Body body) {
   pb::Arena arena;
   auto* header = pb::Arena::CreateMessage<wire::Header>(&arena);
-  header->set_id(new_id());
+  IdSource ids;
+  header->set_id(ids.next());
   header->set_version(1);
-  TX_CHECK(body(header));
+  TX_CHECK(body(ids, header));
   std::string out;
   if (!header->SerializeToString(&out))
     return serialization_error("failed to encode the Problem because the buffer did not have sufficient capacity.");
@@ -558,19 +588,19 @@ Result<std::string> encode(Body body) {
 }  // namespace
 
 Result<std::string> serialize(const Problem& p) {
-  return encode([&](wire::Header* h) { return fill(h->mutable_problem(), p); });
+  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_problem(), p); });
 }
 Result<std::string> serialize(const Constraint& c) {
-  return encode([&](wire::Header* h) { return fill(h->mutable_constraint(), c); });
+  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_constraint(), c); });
 }
 Result<std::string> serialize(const CustomPenaltyTerm& t) {
-  return encode([&](wire::Header* h) { return fill(h->mutable_custom_penalty_term(), t); });
+  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_custom_penalty_term(), t); });
 }
 Result<std::string> serialize(const Expression& e) {
-  return encode([&](wire::Header* h) { return fill_expr(h->mutable_expr(), e); });
+  return encode([&](IdSource& ids, wire::Header* h) { return fill_expr(ids, h->mutable_expr(), e); });
 }
 Result<std::string> serialize(const Condition& c) {
-  return encode([&](wire::Header* h) { return fill_expr(h->mutable_expr(), c); });
+  return encode([&](IdSource& ids, wire::Header* h) { return fill_expr(ids, h->mutable_expr(), c); });
 }
 
 }  // namespace tarvex
