@@ -404,7 +404,7 @@ class NodeTable {
         auto* m = n->mutable_element();
         m->set_name(el.name);
         m->set_ndim(e.ndim());
-        if (const Range* r = std::get_if<Range>(&el.belong_to)) {
+        if (std::holds_alternative<Range>(el.belong_to)) {
           m->mutable_range()->set_start_id(next());
           m->mutable_range()->set_end_id(next());
         } else {
