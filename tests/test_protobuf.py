@@ -368,6 +368,24 @@ def test_shared_and_deep_references_decode_in_linear_time():
     assert isinstance(tx.from_protobuf(buf), tx.AbsOp)
 
 
+@pytest.mark.parametrize("nodes, exc", [
+    # Ten thousand array lengths of one scalar subscript with 10^5 entries, each of which
+    # fails with a message holding that subscript: the first failure ends the decoding.
+    ([ph("a", 10**5), lit(0), peer.ExprNode(subscript=peer.Subscript(variable_id=0, subscript_ids=[1] * 10**5))]
+     + [peer.ExprNode(array_length=peer.ArrayLength(type=3, array_id=2))] * 10**4 + [comm(3, *range(3, 10**4 + 3))],
+     tx.ModelingError),
+    # Subscripts of subscripts flatten into one list: a chain would copy quadratically.
+    ([ph("a", 10**5), lit(0)] + [peer.ExprNode(subscript=peer.Subscript(variable_id=k or 0, subscript_ids=[1]))
+                                 for k in [0] + list(range(2, 10**5 + 1))], tx.ProtobufDeserializationError),
+], ids=["many failing nodes", "chain of subscripts"])
+def test_hostile_shapes_fail_fast(nodes, exc):
+    buf = penalty_body(nodes)
+    start = time.perf_counter()
+    with pytest.raises(exc):
+        tx.from_protobuf(buf)
+    assert time.perf_counter() - start < 1.0
+
+
 # ---------------------------------------------------------------------------------------
 # Mutated messages: a model or one of the documented errors, nothing else.
 

@@ -52,6 +52,8 @@ class NodeBuilder {
   std::size_t size() const { return need_.size(); }
   void need_expr(std::uint64_t id) { mark(id, kExpr); }
   void need_cond(std::uint64_t id) { mark(id, kCond); }
+  // The root of an expression body: built in both roles, since it may be either.
+  void need_either(std::uint64_t id) { mark(id, kExpr | kCond | kEither); }
 
   void build() {
     if (!any_) return;
@@ -61,24 +63,44 @@ class NodeBuilder {
     conds_.resize(top_ + 1);
     expr_err_.assign(top_ + 1, -1);
     cond_err_.assign(top_ + 1, -1);
+    // Every marked node is read by the nodes that marked it, so a failure below the roots
+    // fails the whole array: the building stops there, and the first failing node in id
+    // order decides the message. (Going on would let a message make every one of many
+    // nodes fail, each with a message of its own.)
     for (std::uint64_t id = 0; id <= top_; ++id) {
       if (need_[id] & kExpr) store(build_expr(id), exprs_[id], expr_err_[id]);
       if (need_[id] & kCond) store(build_cond(id), conds_[id], cond_err_[id]);
+      if (!(need_[id] & kEither) && (expr_err_[id] >= 0 || cond_err_[id] >= 0)) {
+        stopped_ = expr_err_[id] >= 0 ? expr_err_[id] : cond_err_[id];
+        break;
+      }
+    }
+    // The root of an expression body fails either way, but its own checks come first.
+    if (stopped_ >= 0 && (need_[top_] & kEither)) {
+      store(build_expr(top_), exprs_[top_], expr_err_[top_]);
+      store(build_cond(top_), conds_[top_], cond_err_[top_]);
     }
   }
 
   Result<Expression> expr(std::uint64_t id) const {
     if (expr_err_[id] >= 0) return errors_[std::size_t(expr_err_[id])];
+    if (!exprs_[id]) return not_built();
     return exprs_[id];
   }
   Result<Condition> cond(std::uint64_t id) const {
     if (cond_err_[id] >= 0) return errors_[std::size_t(cond_err_[id])];
+    if (!conds_[id]) return not_built();
     return conds_[id];
   }
   bool is_element(std::uint64_t id) const { return nodes_.Get(int(id)).has_element(); }
 
  private:
-  static constexpr std::uint8_t kExpr = 1, kCond = 2;
+  static constexpr std::uint8_t kExpr = 1, kCond = 2, kEither = 4;
+
+  Error not_built() const {
+    if (stopped_ >= 0) return errors_[std::size_t(stopped_)];
+    return internal_error("a node was read before it was built");
+  }
 
   void mark(std::uint64_t id, std::uint8_t role) {
     need_[id] |= role;
@@ -166,13 +188,13 @@ class NodeBuilder {
   Result<Expression> child_expr(std::uint64_t self, std::uint64_t ref, const std::string& missing) {
     TX_CHECK(check_ref(self, ref, missing));
     if (expr_err_[ref] >= 0) return propagate(expr_err_[ref]);
-    if (!exprs_[ref]) return internal_error("a child node was not built before its parent");
+    if (!exprs_[ref]) return stopped_ >= 0 ? propagate(stopped_) : internal_error("a child was not built");
     return exprs_[ref];
   }
   Result<Condition> child_cond(std::uint64_t self, std::uint64_t ref, const std::string& missing) {
     TX_CHECK(check_ref(self, ref, missing));
     if (cond_err_[ref] >= 0) return propagate(cond_err_[ref]);
-    if (!conds_[ref]) return internal_error("a child node was not built before its parent");
+    if (!conds_[ref]) return stopped_ >= 0 ? propagate(stopped_) : internal_error("a child was not built");
     return conds_[ref];
   }
   Result<Expression> scalar_child(std::uint64_t self, std::uint64_t ref, const std::string& missing) {
@@ -260,6 +282,11 @@ class NodeBuilder {
     if (k != ExprKind::Placeholder && k != ExprKind::Element && k != ExprKind::DecisionVar &&
         k != ExprKind::Subscript)
       return decode_error(bad_var);
+    if (const auto* inner = var.get_if<Subscript>()) {
+      flatten_budget_ -= std::int64_t(inner->subscripts.size());
+      if (flatten_budget_ < 0)
+        return decode_error(std::string(kPrefix) + "it contained too long a chain of subscripts of subscripts");
+    }
     std::vector<Expression> items;
     items.reserve(std::size_t(s.subscript_ids_size()));
     for (std::uint64_t t : s.subscript_ids()) {
@@ -389,6 +416,10 @@ class NodeBuilder {
   std::vector<std::int32_t> expr_err_, cond_err_;
   std::vector<Error> errors_;
   std::int32_t failed_child_ = -1;
+  std::int32_t stopped_ = -1;  // the error that ended the building early
+  // Subscript entries copied when a subscript of a subscript is flattened: legitimate
+  // messages have none, and a chain of them would copy quadratically many.
+  std::int64_t flatten_budget_ = 8 * std::int64_t(nodes_.size()) + 4096;
 };
 
 // The expression at the root of an Expr.
@@ -404,8 +435,7 @@ Result<Expression> build_expr(const wire::Expr& e) {
 Result<std::variant<Expression, Condition>> build_expr_or_cond(const wire::Expr& e) {
   NodeBuilder b(e.expr_nodes());
   if (e.root_id() >= b.size()) return decode_error(kInvalidRoot);
-  b.need_expr(e.root_id());
-  b.need_cond(e.root_id());
+  b.need_either(e.root_id());
   b.build();
   if (auto x = b.expr(e.root_id())) return std::variant<Expression, Condition>(std::move(x).value());
   TX_TRY(Condition c, b.cond(e.root_id()));
