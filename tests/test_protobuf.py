@@ -354,11 +354,19 @@ def test_hand_made_messages(buf, expected, cls):
         assert str(obj) == expected
 
 
-def test_shared_and_deep_references_decode_in_linear_time():
-    nodes = [ph("a")] + [comm(1, k, k) for k in range(100)]  # 2**100 paths
+@pytest.mark.parametrize("body, cls", [
+    (expr_body, tx.AddOp), (penalty_body, tx.CustomPenaltyTerm),
+    (lambda nodes: header(constraint=peer.Constraint(name="c", sense=2, left=expr(nodes), right=expr([lit(0)]))),
+     tx.Constraint),
+])
+def test_shared_references_decode_in_linear_time(body, cls):
+    nodes = [X] + [comm(1, k, k) for k in range(100)]  # 2**100 paths
     start = time.perf_counter()
-    e = tx.from_protobuf(expr_body(nodes))
-    assert time.perf_counter() - start < 1.0 and isinstance(e, tx.AddOp)
+    obj = tx.from_protobuf(body(nodes))
+    assert time.perf_counter() - start < 1.0 and isinstance(obj, cls)
+
+
+def test_deep_chain_decodes():
     # A chain of a million nodes, each the absolute value of the one before; encoded by hand
     # (the peer would take seconds to build a million node objects).
     node = [bytes([0x2A, len(body)]) + body for body in (b"\x08\x01\x10" + varint(k) for k in range(10**6))]

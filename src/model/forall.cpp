@@ -1,5 +1,6 @@
 #include "model/forall.hpp"
 
+#include <unordered_set>
 #include <variant>
 
 #include "replace/equality.hpp"
@@ -29,7 +30,9 @@ std::string names(const ElementSetList& s) {
 }
 
 // Bound and free elements of a tree, by a depth-first walk: an element occurrence is free
-// unless a reduction met earlier bound it; every element's set is walked as well.
+// unless a reduction met earlier bound it; every element's set is walked as well. The lists
+// only grow, so a node reached again through a shared sub-tree adds nothing: each distinct
+// node is visited once.
 class ElementAnalysis {
  public:
   ElementSetList bound, free;
@@ -66,6 +69,7 @@ class ElementAnalysis {
     while (!stack_.empty()) {
       Item it = std::move(stack_.back());
       stack_.pop_back();
+      if (!visited_.insert(std::visit([](const auto& n) { return n.identity(); }, it)).second) continue;
       if (const Expression* e = std::get_if<Expression>(&it)) {
         visit(*e);
       } else {
@@ -121,6 +125,7 @@ class ElementAnalysis {
   }
 
   std::vector<Item> stack_;
+  std::unordered_set<const void*> visited_;
 };
 
 template <class Tree>
