@@ -306,6 +306,11 @@ CASES = [
     ("forall index", header(custom_penalty_term=peer.CustomPenaltyTerm(
         name="t", term=expr([X]), forall_list=peer.ForallList(indices=[peer.Index(element_id=0)]))), ERR,
      "the Expression message does not contain the id of the index"),
+    ("forall list too long", header(custom_penalty_term=peer.CustomPenaltyTerm(
+        name="t", term=expr([X]), forall_list=peer.ForallList(
+            indices=[peer.Index(element_id=k + 1) for k in range(1025)],
+            expr_nodes=[lit(1)] + [element_range(f"e{k}", 0, 0) for k in range(1025)]))), ERR,
+     DECODE + "it contained a forall list of more than 1024 indices"),
     # References must go to earlier nodes.
     ("self reference", penalty_body([unary(0)]), ERR, DECODE + "the node 0 refers to the node 0, which does not come "
                                                             "before it"),

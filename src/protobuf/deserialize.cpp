@@ -442,7 +442,14 @@ Result<std::variant<Expression, Condition>> build_expr_or_cond(const wire::Expr&
   return std::variant<Expression, Condition>(std::move(c));
 }
 
+// The checks of a forall list compare every pair of its elements; a list longer than any
+// model needs is refused before they run.
+constexpr int kMaxForallIndices = 1024;
+
 Result<ForallList> build_forall(const wire::ForallList& f) {
+  if (f.indices_size() > kMaxForallIndices)
+    return decode_error(std::string(kPrefix) + "it contained a forall list of more than " +
+                        std::to_string(kMaxForallIndices) + " indices");
   NodeBuilder b(f.expr_nodes());
   for (const wire::Index& index : f.indices()) {
     if (index.element_id() >= b.size() || !b.is_element(index.element_id())) return decode_error(kIndexId);
