@@ -351,6 +351,8 @@ def test_bad_input(buf, exc, message, capfd):
     (expr_body([ph("a"), lit(1), binary(3, 0, 1), binary(5, 0, 1), comm(6, 2, 3)]), "a == 1 or a < 1", tx.OrOp),
     (expr_body([ph("a"), lit(1), unary(0, 6), unary(0, 4), comm(3, 2, 3, 1)]), "min(ln(a), log2(a), 1)", tx.MinOp),
     (header(custom_penalty_term=peer.CustomPenaltyTerm(name="t", term=expr([X]))), None, tx.CustomPenaltyTerm),
+    # A binary variable has fixed bounds: bounds written for one are not read, even broken ones.
+    (expr_body([peer.ExprNode(), var(1, "b", lower=(1, 0), upper=(1, 0))]), "b", tx.BinaryVar),
 ])
 def test_hand_made_messages(buf, expected, cls):
     obj = tx.from_protobuf(buf)

@@ -126,6 +126,7 @@ class NodeBuilder {
         return;
       case wire::ExprNode::kDecisionVar:
         for (std::uint64_t s : n.decision_var().shape_ids()) child(id, s, kExpr);
+        if (n.decision_var().type() == 1) return;  // a binary variable has fixed bounds; any written are not read
         if (n.decision_var().has_lower_bound()) child(id, n.decision_var().lower_bound().bound_id(), kExpr);
         if (n.decision_var().has_upper_bound()) child(id, n.decision_var().upper_bound().bound_id(), kExpr);
         return;
