@@ -1,4 +1,6 @@
-// The serializer: node tables filled by an iterative post-order walk, memoized per node.
+// The serializer: node tables filled by an iterative post-order walk, memoized per node,
+// written straight to the wire format (each node is encoded once, and its encoding is also
+// the key under which equal nodes are found).
 #include "protobuf/serialize.hpp"
 
 #include <uuid/uuid.h>
@@ -14,12 +16,12 @@
 #include <vector>
 
 #include "model/expression/operator/fold.hpp"
-#include "protobuf/tarvex.pb.h"
+#include "protobuf/wire_writer.hpp"
 
 namespace tarvex {
 namespace {
 
-namespace pb = ::google::protobuf;
+namespace ww = wire_writer;
 
 Error serialization_error(std::string m) { return {ErrorKind::Serialization, std::move(m)}; }
 
@@ -132,52 +134,54 @@ bool needs_rebuild(const Expression& e) {
   return false;
 }
 
-// Open-addressing hash table from non-zero 64-bit keys to 64-bit values. The tables of a
-// walk hold one entry per distinct node; node-based maps spend most of that time allocating
-// and rehashing. A key may occur more than once (the content table keys by hash and tells
+// Open-addressing hash table from non-zero keys to values. The tables of a walk hold one
+// entry per distinct node; node-based maps spend most of that time allocating and
+// rehashing. A key may occur more than once (the content table keys by a hash and tells
 // equal hashes apart by comparing bytes).
+template <class Key, class Value>
 class FlatMap {
  public:
   struct Slot {
-    std::uint64_t key = 0;  // 0: empty
-    std::uint64_t value = 0;
+    Key key = 0;  // 0: empty
+    Value value = 0;
   };
 
-  FlatMap() : slots_(64) {}
+  FlatMap() : slots_(64), mask_(63) {}
 
   // The first slot holding `key` that `match` accepts, or the empty slot ending the run.
   template <class Match>
-  Slot* find(std::uint64_t key, Match match) {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = position(key) & mask;; i = (i + 1) & mask) {
+  Slot* find(Key key, Match match) {
+    for (std::size_t i = position(key) & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
       if (s.key == 0 || (s.key == key && match(s.value))) return &s;
     }
   }
-  Slot* find(std::uint64_t key) {
-    return find(key, [](std::uint64_t) { return true; });
+  Slot* find(Key key) {
+    return find(key, [](Value) { return true; });
   }
   // Fills the empty slot `s` returned by find().
-  void insert(Slot* s, std::uint64_t key, std::uint64_t value) {
+  void insert(Slot* s, Key key, Value value) {
     *s = Slot{key, value};
-    if (++size_ * 2 > slots_.size()) grow();
+    if (++size_ * 2 > mask_ + 1) grow();
   }
 
  private:
-  static std::uint64_t position(std::uint64_t key) { return (key * 0x9E3779B97F4A7C15ull) >> 20; }
+  static std::size_t position(Key key) { return std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 24); }
+
   void grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
+    mask_ = slots_.size() - 1;
     for (const Slot& s : old) {
       if (s.key == 0) continue;
-      std::size_t i = position(s.key) & mask;
-      while (slots_[i].key != 0) i = (i + 1) & mask;
+      std::size_t i = position(s.key) & mask_;
+      while (slots_[i].key != 0) i = (i + 1) & mask_;
       slots_[i] = s;
     }
   }
 
   std::vector<Slot> slots_;
+  std::size_t mask_;
   std::size_t size_ = 0;
 };
 
@@ -189,10 +193,16 @@ class FlatMap {
 // the tree is alive.
 class NodeTable {
  public:
-  explicit NodeTable(pb::RepeatedPtrField<wire::ExprNode>* nodes) : nodes_(nodes) {}
-
   Result<std::uint64_t> insert(const Expression& e) { return walk(Frame{&e, nullptr}); }
   Result<std::uint64_t> insert(const Condition& c) { return walk(Frame{nullptr, &c}); }
+
+  // The nodes, in id order, as the repeated ExprNode field `field`.
+  void write_nodes(std::string& out, std::uint32_t field) const {
+    for (std::size_t i = 0; i < offsets_.size(); ++i) {
+      const std::size_t end = i + 1 < offsets_.size() ? offsets_[i + 1] : bytes_.size();
+      ww::message_field(out, field, std::string_view(bytes_).substr(offsets_[i], end - offsets_[i]));
+    }
+  }
 
  private:
   enum class State : std::uint8_t { New, Children, Alias };
@@ -290,7 +300,7 @@ class NodeTable {
         case State::New: {
           const NodeBase* n = base_of(f);
           if (shared(n)) {
-            const FlatMap::Slot* known = memo_.find(key_of(n));
+            const auto* known = memo_.find(key_of(n));
             if (known->key != 0) {
               stack_.pop_back();
               ids_.push_back(known->value);
@@ -342,27 +352,40 @@ class NodeTable {
   // The id of the next child of the node being written.
   std::uint64_t next() { return ids_[cursor_++]; }
 
-  // Appends the node, or drops it again when an equal node is already in the table. The
-  // encodings of the stored nodes are kept end to end in one buffer.
+  // Stores the node encoded in node_, or finds the equal node already stored.
   std::uint64_t commit() {
-    const std::size_t start = bytes_.size();
-    nodes_->Get(nodes_->size() - 1).AppendToString(&bytes_);
-    const std::string_view node(bytes_.data() + start, bytes_.size() - start);
-    const std::uint64_t hash = std::hash<std::string_view>{}(node) | 1;
-    FlatMap::Slot* slot = by_content_.find(hash, [&](std::uint64_t entry) {
-      const auto [offset, id] = entries_[entry];
-      const std::size_t end = entry + 1 < entries_.size() ? entries_[entry + 1].first : start;
-      return std::string_view(bytes_.data() + offset, end - offset) == node;
+    const auto tag = std::uint32_t(std::hash<std::string_view>{}(node_) >> 32) | 1u;
+    auto* slot = by_content_.find(tag, [&](std::uint32_t i) {
+      const std::size_t end = i + 1 < offsets_.size() ? offsets_[i + 1] : bytes_.size();
+      return std::string_view(bytes_).substr(offsets_[i], end - offsets_[i]) == node_;
     });
-    if (slot->key != 0) {
-      bytes_.resize(start);
-      nodes_->RemoveLast();
-      return entries_[slot->value].second;
-    }
-    const std::uint64_t id = std::uint64_t(nodes_->size() - 1);
-    by_content_.insert(slot, hash, entries_.size());
-    entries_.emplace_back(start, id);
+    if (slot->key != 0) return slot->value;
+    const std::uint64_t id = offsets_.size();
+    offsets_.push_back(bytes_.size());
+    bytes_.append(node_);
+    by_content_.insert(slot, tag, std::uint32_t(id));
     return id;
+  }
+
+  // node_ = an ExprNode whose `kind` member `field` is the message in inner_.
+  void wrap(std::uint32_t field) {
+    node_.clear();
+    ww::message_field(node_, field, inner_);
+  }
+
+  // The next `n` child ids as a packed field.
+  void packed_ids(std::string& out, std::uint32_t field, std::size_t n) {
+    const std::size_t from = cursor_;
+    ww::packed_field(out, field, n, [&](std::size_t i) { return ids_[from + i]; });
+    cursor_ += n;
+  }
+
+  // A Bound or Range: two uint64 fields, `a_value` and the next child id.
+  void pair_message(std::uint32_t field, std::uint64_t a_value) {
+    sub_.clear();
+    ww::uint_field(sub_, 1, a_value);
+    ww::uint_field(sub_, 2, next());
+    ww::message_field(inner_, field, sub_);
   }
 
   static int array_type(const Expression& a) {
@@ -377,210 +400,227 @@ class NodeTable {
     }
   }
 
+  // Field numbers of the node kinds in ExprNode.
+  enum : std::uint32_t {
+    kNumberLit = 1, kPlaceholder, kDecisionVar, kArrayLength, kUnaryOp, kBinaryOp, kCommutativeOp, kElement,
+    kSubscript, kReductionOp,
+  };
+
   Result<std::uint64_t> emit(const Expression& e) {
-    wire::ExprNode* n = nodes_->Add();
+    inner_.clear();
+    std::uint32_t field = 0;
     switch (e.kind()) {
       case ExprKind::Number: {
         const auto& l = e.as<NumberLit>();
-        auto* m = n->mutable_number_lit();
-        if (l.is_integer()) {
-          m->set_type(wire::NUMBER_TYPE_INTEGER);
-          m->set_value(std::bit_cast<std::uint64_t>(l.int_value()));
-        } else {
-          m->set_type(wire::NUMBER_TYPE_FLOAT);
-          m->set_value(std::bit_cast<std::uint64_t>(l.float_value()));
-        }
+        field = kNumberLit;
+        ww::uint_field(inner_, 1, l.is_integer() ? 2 : 1);
+        ww::uint_field(inner_, 2, l.is_integer() ? std::bit_cast<std::uint64_t>(l.int_value())
+                                                 : std::bit_cast<std::uint64_t>(l.float_value()));
         break;
       }
       case ExprKind::Placeholder: {
         const auto& p = e.as<Placeholder>();
-        auto* m = n->mutable_placeholder();
-        m->set_name(p.name);
-        m->set_ndim(p.ndim);
+        field = kPlaceholder;
+        ww::bytes_field(inner_, 1, p.name);
+        ww::uint_field(inner_, 2, p.ndim);
         break;
       }
       case ExprKind::Element: {
         const auto& el = e.as<Element>();
-        auto* m = n->mutable_element();
-        m->set_name(el.name);
-        m->set_ndim(e.ndim());
+        field = kElement;
+        ww::bytes_field(inner_, 1, el.name);
+        ww::uint_field(inner_, 2, e.ndim());
         if (std::holds_alternative<Range>(el.belong_to)) {
-          m->mutable_range()->set_start_id(next());
-          m->mutable_range()->set_end_id(next());
+          sub_.clear();
+          ww::uint_field(sub_, 1, next());
+          ww::uint_field(sub_, 2, next());
+          ww::message_field(inner_, 4, sub_);
         } else {
-          const Expression& s = std::get<Expression>(el.belong_to);
-          const int type = array_type(s);
-          if (type == 0) {
-            nodes_->RemoveLast();
-            return internal_error("SubscriptedVariable::Variable is not allowed.");
-          }
-          m->mutable_bound()->set_type(type);
-          m->mutable_bound()->set_bound_id(next());
+          const int type = array_type(std::get<Expression>(el.belong_to));
+          if (type == 0) return internal_error("SubscriptedVariable::Variable is not allowed.");
+          pair_message(3, std::uint64_t(type));
         }
         break;
       }
       case ExprKind::DecisionVar: {
         const auto& v = e.as<DecisionVar>();
-        auto* m = n->mutable_decision_var();
-        m->set_type(wire::DecisionVarType(wire_var(v.kind)));
-        m->set_name(v.name);
-        for (std::size_t k = 0; k < v.shape.size(); ++k) m->add_shape_ids(next());
+        field = kDecisionVar;
+        ww::uint_field(inner_, 1, wire_var(v.kind));
+        ww::bytes_field(inner_, 2, v.name);
+        packed_ids(inner_, 3, v.shape.size());
         if (v.kind != VarKind::Binary) {
-          m->mutable_lower_bound()->set_type(wire_bound(v.lower_bound.kind));
-          m->mutable_lower_bound()->set_bound_id(next());
-          m->mutable_upper_bound()->set_type(wire_bound(v.upper_bound.kind));
-          m->mutable_upper_bound()->set_bound_id(next());
+          pair_message(4, std::uint64_t(wire_bound(v.lower_bound.kind)));
+          pair_message(5, std::uint64_t(wire_bound(v.upper_bound.kind)));
         }
         break;
       }
       case ExprKind::Subscript: {
         const auto& s = e.as<Subscript>();
-        auto* m = n->mutable_subscript();
-        m->set_ndim(e.ndim());
+        field = kSubscript;
         const ExprKind vk = s.variable.kind();
-        m->set_type(wire::SubscriptedType(vk == ExprKind::Placeholder ? 1
-                                          : vk == ExprKind::Element   ? 2
-                                          : vk == ExprKind::DecisionVar ? 3
-                                                                        : 0));
-        m->set_variable_id(next());
-        for (std::size_t k = 0; k < s.subscripts.size(); ++k) m->add_subscript_ids(next());
+        ww::uint_field(inner_, 1, e.ndim());
+        ww::uint_field(inner_, 2, vk == ExprKind::Placeholder ? 1 : vk == ExprKind::Element ? 2
+                                  : vk == ExprKind::DecisionVar ? 3 : 0);
+        ww::uint_field(inner_, 3, next());
+        packed_ids(inner_, 4, s.subscripts.size());
         break;
       }
       case ExprKind::ArrayLength: {
         const auto& a = e.as<ArrayLength>();
-        auto* m = n->mutable_array_length();
-        m->set_type(wire::ArrayType(array_type(a.array)));
-        m->set_array_id(next());
-        m->set_axis(a.axis);
+        field = kArrayLength;
+        ww::uint_field(inner_, 1, std::uint64_t(array_type(a.array)));
+        ww::uint_field(inner_, 2, next());
+        ww::uint_field(inner_, 3, a.axis);
         break;
       }
-      case ExprKind::Unary: {
-        const auto& u = e.as<UnaryOp>();
-        auto* m = n->mutable_unary_op();
-        m->set_kind(wire::UnaryKind(wire_unary(u.kind)));
-        m->set_operand_id(next());
+      case ExprKind::Unary:
+        field = kUnaryOp;
+        ww::uint_field(inner_, 1, std::uint64_t(wire_unary(e.as<UnaryOp>().kind)));
+        ww::uint_field(inner_, 2, next());
         break;
-      }
-      case ExprKind::Binary: {
-        const auto& b = e.as<BinaryOp>();
-        auto* m = n->mutable_binary_op();
-        m->set_kind(b.kind == BinaryKind::Pow ? wire::BINARY_KIND_POW : wire::BINARY_KIND_MOD);
-        m->set_left_id(next());
-        m->set_right_id(next());
+      case ExprKind::Binary:
+        field = kBinaryOp;
+        ww::uint_field(inner_, 1, e.as<BinaryOp>().kind == BinaryKind::Pow ? 1 : 2);
+        ww::uint_field(inner_, 2, next());
+        ww::uint_field(inner_, 3, next());
         break;
-      }
       case ExprKind::Commutative: {
         const auto& c = e.as<CommutativeOp>();
-        auto* m = n->mutable_commutative_op();
-        m->set_kind(wire::CommutativeKind(int(c.kind) + 1));  // Add 1, Mul 2, Min 3, Max 4
-        m->mutable_term_ids()->Reserve(int(c.terms.size()));
-        for (std::size_t i = 0; i < c.terms.size(); ++i) m->add_term_ids(next());
+        field = kCommutativeOp;
+        ww::uint_field(inner_, 1, std::uint64_t(c.kind) + 1);  // Add 1, Mul 2, Min 3, Max 4
+        packed_ids(inner_, 2, c.terms.size());
         break;
       }
       case ExprKind::Reduction: {
         const auto& r = e.as<ReductionOp>();
-        auto* m = n->mutable_reduction_op();
-        m->set_kind(r.kind == ReductionKind::Sum ? wire::REDUCTION_KIND_SUM : wire::REDUCTION_KIND_PROD);
-        m->mutable_index()->set_element_id(next());
-        if (r.condition) m->mutable_index()->set_condition_id(next());
-        m->set_operand_id(next());
+        field = kReductionOp;
+        ww::uint_field(inner_, 1, r.kind == ReductionKind::Sum ? 1 : 2);
+        sub_.clear();
+        ww::uint_field(sub_, 1, next());
+        if (r.condition) ww::present_uint_field(sub_, 2, next());
+        ww::message_field(inner_, 2, sub_);
+        ww::uint_field(inner_, 3, next());
         break;
       }
     }
+    wrap(field);
     return commit();
   }
 
   std::uint64_t emit(const Condition& c) {
-    wire::ExprNode* n = nodes_->Add();
+    inner_.clear();
     if (const auto* cmp = c.get_if<Comparison>()) {
-      auto* m = n->mutable_binary_op();
-      m->set_kind(wire::BinaryKind(3 + int(cmp->kind)));
-      m->set_left_id(next());
-      m->set_right_id(next());
+      ww::uint_field(inner_, 1, 3 + std::uint64_t(cmp->kind));
+      ww::uint_field(inner_, 2, next());
+      ww::uint_field(inner_, 3, next());
+      wrap(kBinaryOp);
     } else {
       const auto& l = c.as<Logical>();
-      auto* m = n->mutable_commutative_op();
-      m->set_kind(wire::CommutativeKind(5 + int(l.kind)));
-      for (std::size_t k = 0; k < l.terms.size(); ++k) m->add_term_ids(next());
+      ww::uint_field(inner_, 1, 5 + std::uint64_t(l.kind));
+      packed_ids(inner_, 2, l.terms.size());
+      wrap(kCommutativeOp);
     }
     return commit();
   }
 
-  pb::RepeatedPtrField<wire::ExprNode>* nodes_;
   std::vector<Frame> stack_;
   std::vector<std::uint64_t> ids_;  // ids of finished children, in order
   std::size_t cursor_ = 0;
-  FlatMap memo_;        // identity of a shared node -> id
-  FlatMap by_content_;  // hash of the encoding -> entry
-  std::string bytes_;   // the encodings of the stored nodes, in id order
-  std::vector<std::pair<std::size_t, std::uint64_t>> entries_;  // offset in bytes_, id
-  std::deque<Expression> keep_;  // rebuilt operators; their addresses must not move
+  FlatMap<std::uint64_t, std::uint64_t> memo_;        // identity of a shared node -> id
+  FlatMap<std::uint32_t, std::uint32_t> by_content_;  // part of the hash of the encoding -> id
+  std::string bytes_;   // the encodings of the stored nodes, end to end in id order
+  std::vector<std::size_t> offsets_;  // where each node starts in bytes_
+  std::string node_, inner_, sub_;    // scratch for the node being encoded
+  std::deque<Expression> keep_;       // rebuilt operators; their addresses must not move
 };
 
+// An Expr message with the tree at its root.
 template <class Tree>
-Status fill_expr(IdSource& ids, wire::Expr* out, const Tree& root) {
-  out->set_id(ids.next());
-  NodeTable table(out->mutable_expr_nodes());
+Status write_expr(IdSource& ids, std::string& out, const Tree& root) {
+  NodeTable table;
   TX_TRY(std::uint64_t root_id, table.insert(root));
-  out->set_root_id(root_id);
+  ww::bytes_field(out, 1, ids.next());
+  ww::uint_field(out, 2, root_id);
+  table.write_nodes(out, 3);
   return Ok{};
 }
 
-Status fill_forall(wire::ForallList* out, const ForallList& forall) {
-  NodeTable table(out->mutable_expr_nodes());
+// A nested message field built by `write` into its own buffer.
+template <class Write>
+Status nested(std::string& out, std::uint32_t field, Write write) {
+  std::string body;
+  TX_CHECK(write(body));
+  ww::message_field(out, field, body);
+  return Ok{};
+}
+
+Status write_forall(std::string& out, const ForallList& forall) {
+  NodeTable table;
+  std::string indices, index;
   for (const ForallItem& item : forall) {
-    wire::Index* index = out->add_indices();
+    index.clear();
     TX_TRY(std::uint64_t element_id, table.insert(item.element));
-    index->set_element_id(element_id);
+    ww::uint_field(index, 1, element_id);
     if (item.condition) {
       TX_TRY(std::uint64_t condition_id, table.insert(item.condition));
-      index->set_condition_id(condition_id);
+      ww::present_uint_field(index, 2, condition_id);
     }
+    ww::message_field(indices, 1, index);
+  }
+  out += indices;
+  table.write_nodes(out, 2);
+  return Ok{};
+}
+
+Status write_constraint(IdSource& ids, std::string& out, const Constraint& c) {
+  ww::bytes_field(out, 1, ids.next());
+  ww::bytes_field(out, 2, c.name);
+  ww::uint_field(out, 3, std::uint64_t(c.sense) + 1);  // Equal 1, <= 2, >= 3
+  TX_CHECK(nested(out, 4, [&](std::string& b) { return write_expr(ids, b, c.left); }));
+  TX_CHECK(nested(out, 5, [&](std::string& b) { return write_expr(ids, b, c.right); }));
+  return nested(out, 6, [&](std::string& b) { return write_forall(b, c.forall); });
+}
+
+Status write_penalty(IdSource& ids, std::string& out, const CustomPenaltyTerm& t) {
+  ww::bytes_field(out, 1, ids.next());
+  ww::bytes_field(out, 2, t.name);
+  TX_CHECK(nested(out, 3, [&](std::string& b) { return write_expr(ids, b, t.expression); }));
+  return nested(out, 4, [&](std::string& b) { return write_forall(b, t.forall); });
+}
+
+// A map<string, V> field: one entry message {1: key, 2: value} per item.
+template <class Map, class WriteValue>
+Status write_map(std::string& out, std::uint32_t field, const Map& map, WriteValue write_value) {
+  for (const auto& [name, value] : map) {
+    TX_CHECK(nested(out, field, [&](std::string& entry) {
+      ww::bytes_field(entry, 1, name);
+      return nested(entry, 2, [&](std::string& b) { return write_value(b, value); });
+    }));
   }
   return Ok{};
 }
 
-int wire_sense(ConstraintSense s) { return int(s) + 1; }  // Equal 1, <= 2, >= 3
-
-Status fill(IdSource& ids, wire::Constraint* out, const Constraint& c) {
-  out->set_id(ids.next());
-  out->set_name(c.name);
-  out->set_sense(wire::ConstraintSense(wire_sense(c.sense)));
-  TX_CHECK(fill_expr(ids, out->mutable_left(), c.left));
-  TX_CHECK(fill_expr(ids, out->mutable_right(), c.right));
-  return fill_forall(out->mutable_forall_list(), c.forall);
+Status write_problem(IdSource& ids, std::string& out, const Problem& p) {
+  ww::bytes_field(out, 1, ids.next());
+  ww::bytes_field(out, 2, p.name());
+  ww::uint_field(out, 3, p.sense() == ProblemSense::Minimize ? 1 : 2);
+  TX_CHECK(nested(out, 4, [&](std::string& b) { return write_expr(ids, b, p.objective()); }));
+  TX_CHECK(write_map(out, 5, p.constraints(),
+                     [&](std::string& b, const Constraint& c) { return write_constraint(ids, b, c); }));
+  return write_map(out, 6, p.custom_penalty_terms(),
+                   [&](std::string& b, const CustomPenaltyTerm& t) { return write_penalty(ids, b, t); });
 }
 
-Status fill(IdSource& ids, wire::CustomPenaltyTerm* out, const CustomPenaltyTerm& t) {
-  out->set_id(ids.next());
-  out->set_name(t.name);
-  TX_CHECK(fill_expr(ids, out->mutable_term(), t.expression));
-  return fill_forall(out->mutable_forall_list(), t.forall);
-}
-
-Status fill(IdSource& ids, wire::Problem* out, const Problem& p) {
-  out->set_id(ids.next());
-  out->set_name(p.name());
-  out->set_sense(p.sense() == ProblemSense::Minimize ? wire::PROBLEM_SENSE_MINIMIZE : wire::PROBLEM_SENSE_MAXIMIZE);
-  TX_CHECK(fill_expr(ids, out->mutable_objective_function(), p.objective()));
-  auto& constraints = *out->mutable_constraints();
-  for (const auto& [name, c] : p.constraints()) TX_CHECK(fill(ids, &constraints[name], c));
-  auto& penalties = *out->mutable_custom_penalty_terms();
-  for (const auto& [name, t] : p.custom_penalty_terms()) TX_CHECK(fill(ids, &penalties[name], t));
-  return Ok{};
-}
-
-// Builds the Header on an arena with `body` and encodes it.
-template <class Body>
-Result<std::string> encode(Body body) {
-  pb::Arena arena;
-  auto* header = pb::Arena::CreateMessage<wire::Header>(&arena);
+// The Header with the version, a new id and the body written by `write` as field `field`.
+template <class Write>
+Result<std::string> encode(std::uint32_t field, Write write) {
   IdSource ids;
-  header->set_id(ids.next());
-  header->set_version(1);
-  TX_CHECK(body(ids, header));
   std::string out;
-  if (!header->SerializeToString(&out))
+  ww::bytes_field(out, 1, ids.next());
+  ww::uint_field(out, 2, 1);
+  TX_CHECK(nested(out, field, [&](std::string& body) { return write(ids, body); }));
+  // Readers take at most 2 GiB - 1 bytes.
+  if (out.size() > std::size_t(INT32_MAX))
     return serialization_error("failed to encode the Problem because the buffer did not have sufficient capacity.");
   return out;
 }
@@ -588,19 +628,19 @@ Result<std::string> encode(Body body) {
 }  // namespace
 
 Result<std::string> serialize(const Problem& p) {
-  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_problem(), p); });
+  return encode(3, [&](IdSource& ids, std::string& b) { return write_problem(ids, b, p); });
 }
 Result<std::string> serialize(const Constraint& c) {
-  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_constraint(), c); });
+  return encode(4, [&](IdSource& ids, std::string& b) { return write_constraint(ids, b, c); });
 }
 Result<std::string> serialize(const CustomPenaltyTerm& t) {
-  return encode([&](IdSource& ids, wire::Header* h) { return fill(ids, h->mutable_custom_penalty_term(), t); });
+  return encode(5, [&](IdSource& ids, std::string& b) { return write_penalty(ids, b, t); });
 }
 Result<std::string> serialize(const Expression& e) {
-  return encode([&](IdSource& ids, wire::Header* h) { return fill_expr(ids, h->mutable_expr(), e); });
+  return encode(6, [&](IdSource& ids, std::string& b) { return write_expr(ids, b, e); });
 }
 Result<std::string> serialize(const Condition& c) {
-  return encode([&](IdSource& ids, wire::Header* h) { return fill_expr(ids, h->mutable_expr(), c); });
+  return encode(6, [&](IdSource& ids, std::string& b) { return write_expr(ids, b, c); });
 }
 
 }  // namespace tarvex
