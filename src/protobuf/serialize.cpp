@@ -591,10 +591,10 @@ Status write_penalty(IdSource& ids, std::string& out, const CustomPenaltyTerm& t
 // A map<string, V> field: one entry message {1: key, 2: value} per item.
 template <class Map, class WriteValue>
 Status write_map(std::string& out, std::uint32_t field, const Map& map, WriteValue write_value) {
-  for (const auto& [name, value] : map) {
+  for (const auto& item : map) {
     TX_CHECK(nested(out, field, [&](std::string& entry) {
-      ww::bytes_field(entry, 1, name);
-      return nested(entry, 2, [&](std::string& b) { return write_value(b, value); });
+      ww::bytes_field(entry, 1, item.first);
+      return nested(entry, 2, [&](std::string& b) { return write_value(b, item.second); });
     }));
   }
   return Ok{};
