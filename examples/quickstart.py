@@ -54,6 +54,14 @@ print(tx.replace(problem.objective, lambda n: tx.Placeholder("price", ndim=2)
 # shows it rendered.
 print(problem._repr_latex_())
 
+# Models travel as protobuf bytes; what comes back prints the same.
+data = tx.to_protobuf(problem)
+received = tx.from_protobuf(data)
+print(f"sent {len(data)} bytes; received {type(received).__name__} {received.name!r}")
+print("same objective:", str(received.objective) == str(problem.objective))
+for name, constraint in received.constraints.items():
+    print(f"{name}: {constraint}")
+
 # Ill-formed models are refused when they are built, with a precise message.
 try:
     tx.Constraint("unbound", x[a, t] <= 1)

@@ -35,7 +35,8 @@ const std::vector<FunctionDef>& functions() {
       is_same_function,        abs_function,               ceil_function,
       floor_function,          log2_function,              log10_function,
       ln_function,             min_function,               max_function,
-      sum_function,            prod_function,              replace_function,
+      sum_function,            prod_function,              to_protobuf_function,
+      from_protobuf_function,  replace_function,
   };
   return defs;
 }

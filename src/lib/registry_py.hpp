@@ -67,5 +67,7 @@ PyMethodDef* min_function();
 PyMethodDef* max_function();
 PyMethodDef* sum_function();
 PyMethodDef* prod_function();
+PyMethodDef* to_protobuf_function();
+PyMethodDef* from_protobuf_function();
 
 }  // namespace tarvex::py

@@ -20,6 +20,7 @@ Result<ForallList> to_forall_list(PyObject* o);
 // New Python objects.
 PyObject* wrap_constraint(Constraint c);
 PyObject* wrap_custom_penalty_term(CustomPenaltyTerm p);
+PyObject* wrap_problem(Problem p);
 
 // The forall list as Python sees it: a list of Elements and (Element, condition) pairs.
 PyObject* forall_list_object(const ForallList& f);

@@ -121,6 +121,10 @@ PyMethodDef kMethods[] = {
 
 const Problem* as_problem(PyObject* o) { return is_instance(o, ClassId::Problem) ? &node(o) : nullptr; }
 
+PyObject* wrap_problem(Problem p) {
+  return new_instance<ProblemObject>(type_of(ClassId::Problem), std::move(p));
+}
+
 void register_problem(nb::module_& m) {
   static Slots slots;
   slots.methods(kMethods).constructor(&problem_new)
