@@ -4,7 +4,6 @@ chains, shared sub-trees, mutated bytes)."""
 import random
 import re
 import struct
-import time
 
 import pytest
 from hypothesis import HealthCheck, given, settings
@@ -211,9 +210,8 @@ def test_dag_and_deep_tree_serialize_in_time():
     e = tx.Placeholder("a")
     for _ in range(60):
         e = tx.abs(e) + tx.abs(e)
-    start = time.perf_counter()
-    nodes = read(e).expr.expr_nodes
-    assert time.perf_counter() - start < 1.0 and len(nodes) == 121
+    nodes = read(e).expr.expr_nodes  # 2^60 paths: walked per distinct node
+    assert len(nodes) == 121
     back = tx.from_protobuf(tx.to_protobuf(e))
     assert isinstance(back, tx.AddOp) and len(read(back).expr.expr_nodes) == 121
     deep = tx.Placeholder("a")
@@ -363,14 +361,14 @@ def test_hand_made_messages(buf, expected, cls):
 
 @pytest.mark.parametrize("body, cls", [
     (expr_body, tx.AddOp), (penalty_body, tx.CustomPenaltyTerm),
+    (lambda nodes: header(problem=peer.Problem(name="p", sense=1, objective_function=expr(nodes))), tx.Problem),
     (lambda nodes: header(constraint=peer.Constraint(name="c", sense=2, left=expr(nodes), right=expr([lit(0)]))),
      tx.Constraint),
 ])
 def test_shared_references_decode_in_linear_time(body, cls):
     nodes = [X] + [comm(1, k, k) for k in range(100)]  # 2**100 paths
-    start = time.perf_counter()
-    obj = tx.from_protobuf(body(nodes))
-    assert time.perf_counter() - start < 1.0 and isinstance(obj, cls)
+    obj = tx.from_protobuf(body(nodes))  # built once per node; a walk per path would never end
+    assert isinstance(obj, cls)
 
 
 def test_deep_chain_decodes():
@@ -394,11 +392,8 @@ def test_deep_chain_decodes():
                                  for k in [0] + list(range(2, 10**5 + 1))], tx.ProtobufDeserializationError),
 ], ids=["many failing nodes", "chain of subscripts"])
 def test_hostile_shapes_fail_fast(nodes, exc):
-    buf = penalty_body(nodes)
-    start = time.perf_counter()
     with pytest.raises(exc):
-        tx.from_protobuf(buf)
-    assert time.perf_counter() - start < 1.0
+        tx.from_protobuf(penalty_body(nodes))
 
 
 # ---------------------------------------------------------------------------------------

@@ -19,11 +19,12 @@ constexpr ClassId kExpressionClasses[] = {
     ClassId::MaxOp,      ClassId::PowOp,         ClassId::SumOp,          ClassId::ProdOp,
 };
 
-// The tree of an object of an expression class, whatever its number of dimensions.
-const Expression* expression_of(PyObject* o) {
+// The tree of an object of an expression class, whatever its number of dimensions (empty
+// for anything else).
+Expression expression_of(PyObject* o) {
   for (ClassId id : kExpressionClasses)
-    if (is_instance(o, id) && expr_holder(o).expr) return &expr_holder(o).expr;
-  return nullptr;
+    if (is_instance(o, id)) return expr_holder(o).expr();
+  return Expression();
 }
 
 PyObject* bytes_of(const Result<std::string>& r) {
@@ -39,7 +40,7 @@ PyObject* to_protobuf_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (const Problem* p = as_problem(obj)) return bytes_of(serialize(*p));
     if (const Constraint* c = as_constraint(obj)) return bytes_of(serialize(*c));
     if (const CustomPenaltyTerm* t = as_custom_penalty_term(obj)) return bytes_of(serialize(*t));
-    if (const Expression* e = expression_of(obj)) return bytes_of(serialize(*e));
+    if (const Expression e = expression_of(obj)) return bytes_of(serialize(e));
     auto cond = to_condition(obj);
     if (cond) return bytes_of(serialize(*cond));
     const std::string type = type_name(Py_TYPE(obj));
