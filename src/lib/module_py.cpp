@@ -87,6 +87,11 @@ const ClassEntry kClasses[] = {
     {"Constraint", register_constraint},
     {"ConstraintSense", register_constraint_sense},
     {"CustomPenaltyTerm", register_custom_penalty_term},
+    {"Evaluation", register_evaluation},
+    {"Record", register_record},
+    {"SolvingTime", register_solving_time},
+    {"SystemTime", register_system_time},
+    {"MeasuringTime", register_measuring_time},
 };
 
 bool append_all(PyObject* all, const char* name) {

@@ -13,6 +13,7 @@ enum class ErrorKind {
   Type,
   Value,
   Index,
+  Key,
   Overflow,
   ZeroDivision,
   Recursion,
