@@ -92,7 +92,7 @@ class Reader {
     for (auto field : obj) {
       simdjson::ondemand::field f;
       if (auto e = std::move(field).get(f)) return fail(e, nullptr);
-      const char* key_pos = location();
+      const char* key_pos = f.key().raw() - 1;
       std::string_view key;
       if (auto e = f.unescaped_key().get(key)) return fail(e, key_pos);
       std::string name(key);
@@ -125,7 +125,7 @@ class Reader {
       for (auto field : obj) {
         simdjson::ondemand::field f;
         if (auto e = std::move(field).get(f)) return fail(e, nullptr);
-        const char* key_pos = location();
+        const char* key_pos = f.key().raw() - 1;
         std::string_view key;
         if (auto e = f.unescaped_key().get(key)) return fail(e, key_pos);
         Value fv = f.value();
