@@ -59,3 +59,20 @@ try:
     tx.Constraint("unbound", x[a, t] <= 1)
 except tx.ModelingError as err:
     print("ModelingError:", err)
+
+# Solver results: a record of solutions (here two samples of x, held sparse: the coordinates
+# of the ones) with their counts, and their evaluation.
+import numpy as np  # noqa: E402
+
+record = tx.Record({"x": [(([0, 1], [1, 0]), [1.0, 1.0], (2, 2)),
+                          (([0, 1], [0, 1]), [1.0, 1.0], (2, 2))]}, [3, 1])
+print(record)
+print("dense first sample:\n", record.to_dense().solution["x"][0])
+evaluation = tx.Evaluation(energy=[2.0, 4.5], objective=[2.0, 4.5], constraint_violations={"assign": [0.0, 0.0]},
+                           constraint_forall={"assign": [[0], [1]]},
+                           constraint_values=[{"assign": [1.0, 1.0]}, {"assign": [1.0, 1.0]}])
+print(evaluation)
+print("constraint values by forall index:", evaluation.constraint_expr_values)
+print(tx.MeasuringTime(solve=tx.SolvingTime(solve=0.012), total=0.02))
+print("JSON:", record.to_json())
+assert tx.Record.from_json(record.to_json()) == record and np.array_equal(record.to_dense().solution["x"][1], np.eye(2))

@@ -218,6 +218,12 @@ def test_text_abbreviation(shape, text):
     assert repr(r) == "Record(solution={'x': [" + text + "]}, num_occurrences=[1])"
 
 
+def test_text_of_an_empty_array_with_a_long_axis_is_abbreviated():
+    r = tx.Record({"x": [np.zeros((10**9, 0))]}, [1])
+    assert repr(r) == "Record(solution={'x': [[" + "[],\n " * 5 + "...,\n " + "[],\n " * 4 + "[]]]}, num_occurrences=[1])"
+    assert repr(tx.Record({"x": [np.zeros((3, 0))]}, [1])) == "Record(solution={'x': [[[],\n [],\n []]]}, num_occurrences=[1])"
+
+
 def test_text_abbreviates_outer_axes_to_three_and_three():
     r = tx.Record({"x": [np.zeros((10, 10, 5))]}, [1])
     body = repr(r)

@@ -26,7 +26,15 @@ class DenseTextWriter {
  public:
   explicit DenseTextWriter(const DenseArray& a) : a_(a), strides_(a.shape.size(), 1) {
     for (std::size_t i = a.shape.size(); i-- > 1;) strides_[i - 1] = strides_[i] * a.shape[i];
-    abbreviate_ = a.data.size() >= 500;
+    // Elements, or for an array without elements the bracket pairs that would be written
+    // (the axes before the first zero extent): a shape such as (2^35, 0) must not print
+    // 2^35 pairs of brackets.
+    std::uint64_t items = 1;
+    for (std::uint64_t extent : a.shape) {
+      if (extent == 0) break;
+      if (__builtin_mul_overflow(items, extent, &items)) items = UINT64_MAX;
+    }
+    abbreviate_ = items >= 500;
   }
 
   std::string write() {
