@@ -118,31 +118,16 @@ PyObject* evaluation_compare(PyObject* self, PyObject* other, int op) {
 }
 
 PyObject* to_dict(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto e = snapshot(self);
-    nb::object d = nb::steal(PyDict_New());
-    if (!d) return nullptr;
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-      nb::object v = nb::steal(field_object(*e, i));
-      if (!v || PyDict_SetItemString(d.ptr(), kFields[i], v.ptr()) < 0) return nullptr;
-    }
-    return d.release().ptr();
-  });
+  return guarded<PyObject*>(nullptr, [&] { return evaluation_dict(*snapshot(self)); });
 }
 
 PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     PyObject* d = extract_dict_arg(args, kwargs, "from_dict");
     if (!d) return nullptr;
-    nb::object keep = nb::borrow(d);
-    Evaluation e;
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-      nb::object v = nb::borrow(PyDict_GetItemString(d, kFields[i]));
-      if (!v) continue;
-      auto done = set_field(e, i, v.ptr());
-      if (!done) return raise(done.error());
-    }
-    return wrap_evaluation(std::move(e));
+    auto e = evaluation_from_dict(d);
+    if (!e) return raise(e.error());
+    return wrap_evaluation(std::move(e).value());
   });
 }
 
@@ -190,6 +175,26 @@ PyMethodDef kMethods[] = {
 };
 
 }  // namespace
+
+PyObject* evaluation_dict(const Evaluation& e) {
+  nb::object d = nb::steal(PyDict_New());
+  if (!d) return nullptr;
+  for (std::size_t i = 0; i < kFields.size(); ++i) {
+    nb::object v = nb::steal(field_object(e, i));
+    if (!v || PyDict_SetItemString(d.ptr(), kFields[i], v.ptr()) < 0) return nullptr;
+  }
+  return d.release().ptr();
+}
+
+Result<Evaluation> evaluation_from_dict(PyObject* d) {
+  nb::object keep = nb::borrow(d);
+  Evaluation e;
+  for (std::size_t i = 0; i < kFields.size(); ++i) {
+    nb::object v = nb::borrow(PyDict_GetItemString(d, kFields[i]));
+    if (v) TX_CHECK(set_field(e, i, v.ptr()));
+  }
+  return e;
+}
 
 void register_evaluation(nb::module_& m) {
   static Slots slots;

@@ -80,17 +80,16 @@ PyObject* compare(PyObject* self, PyObject* other, int op) {
 }
 
 PyObject* to_dict(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return measuring_time_dict(value(self)); });
+}
+
+PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    const MeasuringTime t = value(self);
-    nb::object solve = nb::steal(optional_fields_dict(t.solve));
-    nb::object system = nb::steal(optional_fields_dict(t.system));
-    nb::object total = nb::steal(optional_float(t.total));
-    nb::object d = nb::steal(PyDict_New());
-    if (!solve || !system || !total || !d || PyDict_SetItemString(d.ptr(), "solve", solve.ptr()) < 0 ||
-        PyDict_SetItemString(d.ptr(), "system", system.ptr()) < 0 ||
-        PyDict_SetItemString(d.ptr(), "total", total.ptr()) < 0)
-      return nullptr;
-    return d.release().ptr();
+    PyObject* d = extract_dict_arg(args, kwargs, "from_dict");
+    if (!d) return nullptr;
+    auto t = measuring_time_from_dict(d);
+    if (!t) return raise(t.error());
+    return wrap_measuring_time(*t);
   });
 }
 
@@ -100,22 +99,6 @@ Result<T> part_from_dict(PyObject* d, const char* key) {
   if (!v) return T{};
   if (!PyDict_Check(v.ptr())) return value_error(std::string("the value of the key '") + key + "' is not dict");
   return optional_fields_from_dict<T>(v.ptr());
-}
-
-PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
-  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* d = extract_dict_arg(args, kwargs, "from_dict");
-    if (!d) return nullptr;
-    nb::object keep = nb::borrow(d);
-    auto s = part_from_dict<SolvingTime>(d, "solve");
-    if (!s) return raise(s.error());
-    auto y = part_from_dict<SystemTime>(d, "system");
-    if (!y) return raise(y.error());
-    nb::object total = nb::borrow(PyDict_GetItemString(d, "total"));
-    auto t = to_optional_double(total.ptr());
-    if (!t) return raise(t.error());
-    return wrap_measuring_time(MeasuringTime{*s, *y, *t});
-  });
 }
 
 PyObject* to_json(PyObject* self, PyObject*) {
@@ -151,6 +134,28 @@ PyMethodDef kMethods[] = {
 };
 
 }  // namespace
+
+PyObject* measuring_time_dict(const MeasuringTime& value) {
+  const MeasuringTime t = value;
+  nb::object solve = nb::steal(optional_fields_dict(t.solve));
+  nb::object system = nb::steal(optional_fields_dict(t.system));
+  nb::object total = nb::steal(optional_float(t.total));
+  nb::object d = nb::steal(PyDict_New());
+  if (!solve || !system || !total || !d || PyDict_SetItemString(d.ptr(), "solve", solve.ptr()) < 0 ||
+      PyDict_SetItemString(d.ptr(), "system", system.ptr()) < 0 ||
+      PyDict_SetItemString(d.ptr(), "total", total.ptr()) < 0)
+    return nullptr;
+  return d.release().ptr();
+}
+
+Result<MeasuringTime> measuring_time_from_dict(PyObject* d) {
+  nb::object keep = nb::borrow(d);
+  TX_TRY(SolvingTime s, part_from_dict<SolvingTime>(d, "solve"));
+  TX_TRY(SystemTime y, part_from_dict<SystemTime>(d, "system"));
+  nb::object total = nb::borrow(PyDict_GetItemString(d, "total"));
+  TX_TRY(std::optional<double> t, to_optional_double(total.ptr()));
+  return MeasuringTime{s, y, t};
+}
 
 void register_measuring_time(nb::module_& m) {
   static Slots slots;

@@ -41,10 +41,10 @@ struct Record {
   bool operator==(const Record&) const = default;
 };
 
-// Largest number of axes and of elements of a dense array. A shape beyond them is refused
-// (ValueError) before anything is allocated.
+// Largest number of axes and of elements (2 GiB of float64) of a dense array. A shape
+// beyond them is refused (ValueError) before anything is allocated.
 inline constexpr std::size_t kMaxDims = 64;
-inline constexpr std::uint64_t kMaxElements = std::uint64_t{1} << 31;
+inline constexpr std::uint64_t kMaxElements = std::uint64_t{1} << 28;
 
 // The number of elements of an array of this shape; ValueError when there are too many
 // axes, or the product overflows 64 bits or exceeds kMaxElements.

@@ -82,47 +82,16 @@ PyObject* to_sparse_method(PyObject* self, PyObject*) {
 }
 
 PyObject* to_dict(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    auto r = snapshot(self);
-    nb::object solution = nb::steal(solution_object(r->solution));
-    if (!solution) return nullptr;
-    nb::object counts = nb::steal(int_list(r->num_occurrences));
-    if (!counts) return nullptr;
-    nb::object d = nb::steal(PyDict_New());
-    if (!d || PyDict_SetItemString(d.ptr(), "solution", solution.ptr()) < 0 ||
-        PyDict_SetItemString(d.ptr(), "num_occurrences", counts.ptr()) < 0)
-      return nullptr;
-    return d.release().ptr();
-  });
-}
-
-// The value of a key (a new reference), or an empty object when absent; false on error.
-bool dict_value(PyObject* d, const char* key, nb::object& out) {
-  PyObject* v = PyDict_GetItemString(d, key);
-  out = nb::borrow(v);
-  return true;
+  return guarded<PyObject*>(nullptr, [&] { return record_dict(*snapshot(self)); });
 }
 
 PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     PyObject* d = extract_dict_arg(args, kwargs, "from_dict");
     if (!d) return nullptr;
-    nb::object keep = nb::borrow(d);
-    Record r;
-    nb::object v;
-    dict_value(d, "solution", v);
-    if (v) {
-      auto s = to_solution(v.ptr());
-      if (!s) return raise(s.error());
-      r.solution = std::move(s).value();
-    }
-    dict_value(d, "num_occurrences", v);
-    if (v) {
-      auto n = to_uints(v.ptr());
-      if (!n) return raise(n.error());
-      r.num_occurrences = std::move(n).value();
-    }
-    return wrap_record(std::move(r));
+    auto r = record_from_dict(d, false);
+    if (!r) return raise(r.error());
+    return wrap_record(std::move(r).value());
   });
 }
 
@@ -167,6 +136,31 @@ PyMethodDef kMethods[] = {
 };
 
 }  // namespace
+
+PyObject* record_dict(const Record& r) {
+  nb::object solution = nb::steal(solution_object(r.solution));
+  if (!solution) return nullptr;
+  nb::object counts = nb::steal(int_list(r.num_occurrences));
+  if (!counts) return nullptr;
+  nb::object d = nb::steal(PyDict_New());
+  if (!d || PyDict_SetItemString(d.ptr(), "solution", solution.ptr()) < 0 ||
+      PyDict_SetItemString(d.ptr(), "num_occurrences", counts.ptr()) < 0)
+    return nullptr;
+  return d.release().ptr();
+}
+
+Result<Record> record_from_dict(PyObject* d, bool json_lists) {
+  nb::object keep = nb::borrow(d);
+  Record r;
+  // Each value is held while it is converted: a conversion may run Python code.
+  if (nb::object v = nb::borrow(PyDict_GetItemString(d, "solution"))) {
+    TX_TRY(r.solution, to_solution(v.ptr(), json_lists));
+  }
+  if (nb::object v = nb::borrow(PyDict_GetItemString(d, "num_occurrences"))) {
+    TX_TRY(r.num_occurrences, to_uints(v.ptr()));
+  }
+  return r;
+}
 
 void register_record(nb::module_& m) {
   static Slots slots;

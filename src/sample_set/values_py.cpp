@@ -3,6 +3,7 @@
 
 #include <nanobind/ndarray.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "lib/convert_py.hpp"
@@ -184,20 +185,64 @@ bool read_uint_seq(PyObject* o, std::vector<std::uint64_t>& out) {
   }));
 }
 
-bool read_coo(PyObject* o, CooFormat& out) {
-  if (!PyTuple_Check(o) || PyTuple_GET_SIZE(o) != 3) return false;
-  const bool indices = bool(each_item(PyTuple_GET_ITEM(o, 0), [&](PyObject* axis) -> Status {
+// A number; with `json_lists`, None stands for NaN (JSON writes NaN as null).
+std::optional<double> as_value(PyObject* o, bool json_lists) {
+  if (json_lists && o == Py_None) return std::nan("");
+  if (json_lists && PyBool_Check(o)) return std::nullopt;
+  return as_double(o);
+}
+
+bool read_coo(PyObject* o, CooFormat& out, bool json_lists) {
+  const bool tuple = PyTuple_Check(o) && PyTuple_GET_SIZE(o) == 3;
+  const bool list = json_lists && PyList_Check(o) && PyList_GET_SIZE(o) == 3;
+  if (!tuple && !list) return false;
+  PyObject* parts[3];
+  for (Py_ssize_t i = 0; i < 3; ++i) parts[i] = PySequence_Fast_GET_ITEM(o, i);
+  // Held while they are read: reading may run Python code that changes the list.
+  nb::object keep[3] = {nb::borrow(parts[0]), nb::borrow(parts[1]), nb::borrow(parts[2])};
+  const bool indices = bool(each_item(parts[0], [&](PyObject* axis) -> Status {
     if (!read_uint_seq(axis, out.non_zero_indices.emplace_back())) return type_error("");
     return Ok{};
   }));
   if (!indices) return false;
-  const bool values = bool(each_item(PyTuple_GET_ITEM(o, 1), [&](PyObject* v) -> Status {
-    auto d = as_double(v);
+  const bool values = bool(each_item(parts[1], [&](PyObject* v) -> Status {
+    auto d = as_value(v, json_lists);
     if (!d) return type_error("");
     out.non_zero_values.push_back(*d);
     return Ok{};
   }));
-  return values && read_uint_seq(PyTuple_GET_ITEM(o, 2), out.shape);
+  return values && read_uint_seq(parts[2], out.shape);
+}
+
+// Rectangular nested lists of numbers, or a bare number for a 0-dimensional array. The
+// shape comes from the first items; every other item must match it.
+bool read_nested(PyObject* o, DenseArray& out) {
+  PyObject* x = o;
+  while (PyList_Check(x)) {
+    if (out.shape.size() >= kMaxDims) return false;
+    out.shape.push_back(std::uint64_t(PyList_GET_SIZE(x)));
+    if (PyList_GET_SIZE(x) == 0) break;
+    x = PyList_GET_ITEM(x, 0);
+  }
+  auto count = element_count(out.shape);
+  if (!count) return false;
+  out.data.reserve(std::size_t(*count));
+  // Recursion depth is the number of axes, at most kMaxDims.
+  auto fill = [&](auto& self, PyObject* item, std::size_t axis) -> bool {
+    if (axis == out.shape.size()) {
+      auto d = as_value(item, true);
+      if (!d || PyList_Check(item)) return false;
+      out.data.push_back(*d);
+      return true;
+    }
+    if (!PyList_Check(item) || std::uint64_t(PyList_GET_SIZE(item)) != out.shape[axis]) return false;
+    nb::object keep = nb::borrow(item);
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(item); ++i) {
+      if (!self(self, PyList_GET_ITEM(item, i), axis + 1)) return false;
+    }
+    return true;
+  };
+  return fill(fill, o, 0) && out.data.size() == *count;
 }
 
 template <class T, class Read>
@@ -289,12 +334,18 @@ PyObject* wrap_measuring_time(const MeasuringTime& t) {
   return new_instance<MeasuringTimeObject>(type_of(ClassId::MeasuringTime), t);
 }
 
-Result<Solution> to_solution(PyObject* o) {
+Result<Solution> to_solution(PyObject* o, bool json_lists) {
   if (!PyDict_Check(o)) return type_error(kSolutionError);
   SparseSolution sparse;
-  if (read_solution(o, sparse, read_coo)) return Solution(std::move(sparse));
+  if (read_solution(o, sparse, [&](PyObject* item, CooFormat& c) { return read_coo(item, c, json_lists); }))
+    return Solution(std::move(sparse));
   DenseSolution dense;
-  if (read_solution(o, dense, import_float64)) return Solution(std::move(dense));
+  const auto read_dense = [&](PyObject* item, DenseArray& a) {
+    if (import_float64(item, a)) return true;
+    a = DenseArray{};
+    return json_lists && read_nested(item, a);
+  };
+  if (read_solution(o, dense, read_dense)) return Solution(std::move(dense));
   return type_error(kSolutionError);
 }
 

@@ -49,7 +49,9 @@ PyObject* wrap_measuring_time(const MeasuringTime& t);
 
 // Python -> core. Errors are values; no Python exception is left set.
 // A dict of str to lists of sparse tuples or of float64 arrays (the sparse reading first).
-Result<Solution> to_solution(PyObject* o);
+// With `json_lists`, as read back from JSON text: lists stand for the tuples and rectangular
+// nested lists of numbers (None for NaN) or bare numbers for the arrays.
+Result<Solution> to_solution(PyObject* o, bool json_lists = false);
 // A non-str sequence of numbers (a float64 NumPy array qualifies).
 Result<std::vector<double>> to_doubles(PyObject* o);
 // A non-str sequence of non-negative ints (OverflowError for a negative one).
@@ -72,6 +74,14 @@ PyObject* float_arrays_by_name(const ValuesByName& m);
 PyObject* forall_arrays(const std::map<std::string, IndexLists>& m);
 PyObject* values_list(const std::vector<ValuesByName>& v);
 PyObject* optional_float(const std::optional<double>& v);
+
+// The dict forms (new references) and their readers (the argument a dict).
+PyObject* record_dict(const Record& r);
+Result<Record> record_from_dict(PyObject* d, bool json_lists);
+PyObject* evaluation_dict(const Evaluation& e);
+Result<Evaluation> evaluation_from_dict(PyObject* d);
+PyObject* measuring_time_dict(const MeasuringTime& t);
+Result<MeasuringTime> measuring_time_from_dict(PyObject* d);
 
 // Slot helpers: ordering refused with "Comparison '<op>' not supported for <cls>" when both
 // sides are of the class; property deletion refused with "can't delete attribute".
