@@ -36,6 +36,7 @@ const std::vector<FunctionDef>& functions() {
       floor_function,          log2_function,              log10_function,
       ln_function,             min_function,               max_function,
       sum_function,            prod_function,              replace_function,
+      concatenate_function,
   };
   return defs;
 }
@@ -92,6 +93,7 @@ const ClassEntry kClasses[] = {
     {"SolvingTime", register_solving_time},
     {"SystemTime", register_system_time},
     {"MeasuringTime", register_measuring_time},
+    {"SampleSet", register_sample_set},
 };
 
 bool append_all(PyObject* all, const char* name) {

@@ -52,6 +52,7 @@ void register_record(nanobind::module_& m);
 void register_solving_time(nanobind::module_& m);
 void register_system_time(nanobind::module_& m);
 void register_measuring_time(nanobind::module_& m);
+void register_sample_set(nanobind::module_& m);
 
 // Module functions.
 PyMethodDef* is_linear_function();
@@ -62,6 +63,7 @@ PyMethodDef* extract_nodes_function();
 PyMethodDef* extract_variables_function();
 PyMethodDef* is_same_function();
 PyMethodDef* replace_function();
+PyMethodDef* concatenate_function();
 PyMethodDef* abs_function();
 PyMethodDef* ceil_function();
 PyMethodDef* floor_function();

@@ -2,6 +2,8 @@
 // penalties of the samples.
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
+#include "sample_set/helpers.hpp"
+#include "sample_set/helpers_py.hpp"
 #include "sample_set/values_py.hpp"
 
 namespace tarvex::py {
@@ -131,6 +133,10 @@ PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyObject* to_pandas(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return evaluation_frame(*snapshot(self)); });
+}
+
 PyObject* to_json(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&] { return to_str(evaluation_to_json(*snapshot(self))); });
 }
@@ -168,6 +174,9 @@ PyMethodDef kMethods[] = {
     {"from_dict", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(from_dict)),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC, "from_dict(dict)\n--\n\nAn Evaluation from the dict form."},
     {"to_json", to_json, METH_NOARGS, "to_json($self)\n--\n\nThe JSON text of the evaluation."},
+    {"to_pandas", to_pandas, METH_NOARGS,
+     "to_pandas($self)\n--\n\nA pandas.DataFrame: energy, objective, constraint_forall, constraint_values, then "
+     "'constraint_violation[<name>]' and 'penalty[<name>]' columns."},
     {"from_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(from_json)),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "from_json(json)\n--\n\nAn Evaluation from its JSON text (ValueError with the position when it is not valid)."},
@@ -194,6 +203,67 @@ Result<Evaluation> evaluation_from_dict(PyObject* d) {
     if (v) TX_CHECK(set_field(e, i, v.ptr()));
   }
   return e;
+}
+
+namespace {
+
+bool set_column(PyObject* columns, const std::string& name, PyObject* value) {
+  nb::object v = nb::steal(value);
+  return v && PyDict_SetItemString(columns, name.c_str(), v.ptr()) == 0;
+}
+
+PyObject* values_dict(const ValuesByName& m) {
+  nb::object d = nb::steal(PyDict_New());
+  if (!d) return nullptr;
+  for (const auto& [name, values] : m) {
+    nb::object key = nb::steal(to_str(name));
+    nb::object v = nb::steal(float_list(values));
+    if (!key || !v || PyDict_SetItem(d.ptr(), key.ptr(), v.ptr()) < 0) return nullptr;
+  }
+  return d.release().ptr();
+}
+
+// A new dict of constraint name to its index lists as lists of ints.
+PyObject* forall_dict(const std::map<std::string, IndexLists>& m) {
+  nb::object d = nb::steal(PyDict_New());
+  if (!d) return nullptr;
+  for (const auto& [name, lists] : m) {
+    nb::object key = nb::steal(to_str(name));
+    nb::object v = nb::steal(sequence_of(lists, lists.size(), int_list));
+    if (!key || !v || PyDict_SetItem(d.ptr(), key.ptr(), v.ptr()) < 0) return nullptr;
+  }
+  return d.release().ptr();
+}
+
+}  // namespace
+
+PyObject* evaluation_frame(const Evaluation& e) {
+  nb::object columns = nb::steal(PyDict_New());
+  if (!columns) return nullptr;
+  PyObject* c = columns.ptr();
+  if (!set_column(c, "energy", float_list(e.energy)) || !set_column(c, "objective", float_list(e.objective)))
+    return nullptr;
+  PyObject* forall = Py_None;
+  nb::object rows;
+  if (!e.constraint_forall.empty()) {
+    // One separate dict per row, as many rows as there are energies.
+    rows = nb::steal(PyList_New(0));
+    if (!rows) return nullptr;
+    for (std::size_t i = 0; i < e.energy.size(); ++i) {
+      nb::object row = nb::steal(forall_dict(e.constraint_forall));
+      if (!row || PyList_Append(rows.ptr(), row.ptr()) < 0) return nullptr;
+    }
+    forall = rows.ptr();
+  }
+  if (!set_column(c, "constraint_forall", Py_NewRef(forall))) return nullptr;
+  PyObject* values = e.constraint_values.empty() ? Py_NewRef(Py_None)
+                                                 : sequence_of(e.constraint_values, e.constraint_values.size(), values_dict);
+  if (!set_column(c, "constraint_values", values)) return nullptr;
+  for (const auto& [name, list] : e.constraint_violations)
+    if (!set_column(c, "constraint_violation[" + name + "]", float_list(list))) return nullptr;
+  for (const auto& [name, list] : e.penalty)
+    if (!set_column(c, "penalty[" + name + "]", float_list(list))) return nullptr;
+  return call_helper(helpers::pandas_frame, "frame", c);
 }
 
 void register_evaluation(nb::module_& m) {

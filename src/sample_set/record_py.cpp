@@ -1,6 +1,8 @@
 // Record: the solutions of every sample per variable and their numbers of occurrences.
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
+#include "sample_set/helpers.hpp"
+#include "sample_set/helpers_py.hpp"
 #include "sample_set/values_py.hpp"
 
 namespace tarvex::py {
@@ -95,6 +97,10 @@ PyObject* from_dict(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyObject* to_pandas(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return record_frame(*snapshot(self)); });
+}
+
 PyObject* to_json(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&] { return to_str(record_to_json(*snapshot(self))); });
 }
@@ -130,6 +136,8 @@ PyMethodDef kMethods[] = {
     {"from_dict", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(from_dict)),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC, "from_dict(dict)\n--\n\nA Record from the dict form."},
     {"to_json", to_json, METH_NOARGS, "to_json($self)\n--\n\nThe JSON text of the record."},
+    {"to_pandas", to_pandas, METH_NOARGS,
+     "to_pandas($self)\n--\n\nA pandas.DataFrame: a column 'solution[<name>]' per variable, then 'num_occurrences'."},
     {"from_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(from_json)),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC, "from_json(json)\n--\n\nA Record from its JSON text (ValueError with the position when it is not valid)."},
     {nullptr, nullptr, 0, nullptr},
@@ -160,6 +168,21 @@ Result<Record> record_from_dict(PyObject* d, bool json_lists) {
     TX_TRY(r.num_occurrences, to_uints(v.ptr()));
   }
   return r;
+}
+
+PyObject* record_frame(const Record& r) {
+  nb::object solution = nb::steal(solution_object(r.solution));
+  nb::object columns = nb::steal(PyDict_New());
+  if (!solution || !columns) return nullptr;
+  PyObject *name = nullptr, *samples = nullptr;
+  Py_ssize_t pos = 0;
+  while (PyDict_Next(solution.ptr(), &pos, &name, &samples)) {
+    nb::object column = nb::steal(PyUnicode_FromFormat("solution[%U]", name));
+    if (!column || PyDict_SetItem(columns.ptr(), column.ptr(), samples) < 0) return nullptr;
+  }
+  nb::object counts = nb::steal(int_list(r.num_occurrences));
+  if (!counts || PyDict_SetItemString(columns.ptr(), "num_occurrences", counts.ptr()) < 0) return nullptr;
+  return call_helper(helpers::pandas_frame, "frame", columns.ptr());
 }
 
 void register_record(nb::module_& m) {

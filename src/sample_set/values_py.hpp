@@ -83,6 +83,10 @@ Result<Evaluation> evaluation_from_dict(PyObject* d);
 PyObject* measuring_time_dict(const MeasuringTime& t);
 Result<MeasuringTime> measuring_time_from_dict(PyObject* d);
 
+// pandas.DataFrame tables (new references).
+PyObject* record_frame(const Record& r);
+PyObject* evaluation_frame(const Evaluation& e);
+
 // Slot helpers: ordering refused with "Comparison '<op>' not supported for <cls>" when both
 // sides are of the class; property deletion refused with "can't delete attribute".
 PyObject* compare_result(int op, bool equal);
