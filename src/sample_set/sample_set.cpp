@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <type_traits>
 
 #include "print/number_format.hpp"
 
@@ -51,8 +52,15 @@ Result<std::vector<double>> total_violations(const Evaluation& e) {
 
 template <class T>
 void take(std::vector<T>& out, const std::vector<T>& from, const std::vector<std::size_t>& positions) {
-  out.reserve(positions.size());
-  for (std::size_t p : positions) out.push_back(from[p]);
+  if constexpr (std::is_trivially_copyable_v<T>) {
+    out.resize(positions.size());
+    T* o = out.data();
+    const T* f = from.data();
+    for (std::size_t k = 0; k < positions.size(); ++k) o[k] = f[positions[k]];
+  } else {
+    out.reserve(positions.size());
+    for (std::size_t p : positions) out.push_back(from[p]);
+  }
 }
 
 template <class T>
@@ -88,15 +96,21 @@ Status check_names(const std::vector<const SampleSetData*>& sets, const char* wh
 }  // namespace
 
 bool violation_passes(double total, double rtol, double atol) {
-  return std::isfinite(total) && std::fabs(0.0 - total) <= atol + rtol * std::fabs(total);
+  const double magnitude = std::fabs(total);
+  return (magnitude <= std::numeric_limits<double>::max()) & (std::fabs(0.0 - total) <= atol + rtol * magnitude);
 }
 
 Result<std::vector<std::size_t>> feasibility_positions(const Evaluation& e, double rtol, double atol, bool feasible) {
   if (e.constraint_violations.empty()) return std::vector<std::size_t>{};
   TX_TRY(const std::vector<double> total, total_violations(e));
-  std::vector<std::size_t> out;
-  for (std::size_t i = 0; i < total.size(); ++i)
-    if (violation_passes(total[i], rtol, atol) == feasible) out.push_back(i);
+  // Branch-free: every position is written, the count moves on when it is kept.
+  std::vector<std::size_t> out(total.size());
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < total.size(); ++i) {
+    out[kept] = i;
+    kept += violation_passes(total[i], rtol, atol) == feasible;
+  }
+  out.resize(kept);
   return out;
 }
 
