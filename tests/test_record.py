@@ -73,6 +73,12 @@ def test_num_occurrences_refused(counts, exc):
     assert r.num_occurrences == [3]
 
 
+def unaligned():
+    a = np.frombuffer(bytearray(8 * 7 + 1), dtype=np.float64, offset=1)[::2]
+    a[:] = [1.5, -2.0, 3.0, 4.0]
+    return a
+
+
 @pytest.mark.parametrize(
     "array",
     [
@@ -82,8 +88,9 @@ def test_num_occurrences_refused(counts, exc):
         np.arange(6.0).reshape(1, 2, 1, 3),
         np.zeros((0, 3)),
         np.array(7.0),
+        unaligned(),
     ],
-    ids=["strided", "reversed", "fortran", "unit-axes", "empty", "0-d"],
+    ids=["strided", "reversed", "fortran", "unit-axes", "empty", "0-d", "unaligned"],
 )
 def test_dense_arrays_are_copied_in_row_major_order(array):
     expected = array.copy()

@@ -74,7 +74,7 @@ bool import_float64(PyObject* o, DenseArray& out) {
   std::vector<std::size_t> index(nd, 0);
   const double* p = base;
   for (std::size_t k = 0; k < total; ++k) {
-    out.data[k] = *p;
+    std::memcpy(&out.data[k], p, sizeof(double));  // the array may be unaligned
     for (std::size_t ax = nd; ax-- > 0;) {
       if (++index[ax] < arr.shape(ax)) {
         p += arr.stride(ax);
@@ -324,13 +324,13 @@ PyObject* wrap_record(Record r) {
 PyObject* wrap_evaluation(Evaluation e) {
   return new_instance<EvaluationObject>(type_of(ClassId::Evaluation), std::make_shared<const Evaluation>(std::move(e)));
 }
-PyObject* wrap_solving_time(const SolvingTime& t) {
+PyObject* wrap_solving_time(SolvingTime t) {
   return new_instance<SolvingTimeObject>(type_of(ClassId::SolvingTime), t);
 }
-PyObject* wrap_system_time(const SystemTime& t) {
+PyObject* wrap_system_time(SystemTime t) {
   return new_instance<SystemTimeObject>(type_of(ClassId::SystemTime), t);
 }
-PyObject* wrap_measuring_time(const MeasuringTime& t) {
+PyObject* wrap_measuring_time(MeasuringTime t) {
   return new_instance<MeasuringTimeObject>(type_of(ClassId::MeasuringTime), t);
 }
 

@@ -40,12 +40,13 @@ const SolvingTime* as_solving_time(PyObject* o);
 const SystemTime* as_system_time(PyObject* o);
 const MeasuringTime* as_measuring_time(PyObject* o);
 
-// New Python objects (new reference; nullptr with an exception set).
+// New Python objects (new reference; nullptr with an exception set). The values are taken
+// by value: copied before the allocation, which may run Python code.
 PyObject* wrap_record(Record r);
 PyObject* wrap_evaluation(Evaluation e);
-PyObject* wrap_solving_time(const SolvingTime& t);
-PyObject* wrap_system_time(const SystemTime& t);
-PyObject* wrap_measuring_time(const MeasuringTime& t);
+PyObject* wrap_solving_time(SolvingTime t);
+PyObject* wrap_system_time(SystemTime t);
+PyObject* wrap_measuring_time(MeasuringTime t);
 
 // Python -> core. Errors are values; no Python exception is left set.
 // A dict of str to lists of sparse tuples or of float64 arrays (the sparse reading first).
