@@ -49,7 +49,13 @@ class DenseTextWriter {
     const std::size_t nd = a_.shape.size();
     const std::size_t k = nd - ax;
     const std::uint64_t n = a_.shape[ax];
-    const std::string sep = k == 1 ? std::string(", ") : "," + std::string(k - 1, '\n') + std::string(ax + 1, ' ');
+    std::string sep = ",";
+    if (k == 1) {
+      sep += ' ';
+    } else {
+      sep.append(k - 1, '\n');
+      sep.append(ax + 1, ' ');
+    }
     const auto item = [&](std::uint64_t i) {
       if (k == 1) {
         out_ += format_double(a_.data[offset + i]);
