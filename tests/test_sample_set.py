@@ -418,3 +418,18 @@ def test_backend_calculation_time(metadata, expected):
 def test_backend_calculation_time_refused(metadata, exc):
     with pytest.raises(exc):
         make({"c": [0.0]}, metadata=metadata).get_backend_calculation_time()
+
+
+def test_metadata_cycles_are_collected():
+    import gc
+
+    class Marker:
+        pass
+
+    s = make({"c": [0.0]}, metadata={})
+    marker = Marker()
+    s.metadata["self"], s.metadata["marker"] = s, marker
+    probe = __import__("weakref").ref(marker)
+    del s, marker
+    gc.collect()
+    assert probe() is None
