@@ -80,7 +80,8 @@ Result<ExprValues> constraint_expr_values(const Evaluation& e) {
     for (const auto& [name, values] : sample) {
       const auto found = e.constraint_forall.find(name);
       if (found == e.constraint_forall.end())
-        return Error{ErrorKind::Key, "the constraint '" + name + "' of constraint_values has no constraint_forall entry"};
+        return Error{ErrorKind::Key,
+                     "the constraint '" + name + "' of constraint_values has no constraint_forall entry"};
       const IndexLists& lists = found->second;
       const std::size_t n = std::min(lists.size(), values.size());
       for (std::size_t i = 0; i < n; ++i) pairs.emplace_back(&lists[i], values[i]);
@@ -159,9 +160,12 @@ Result<Evaluation> evaluation_from_json(std::string_view text) {
   TX_CHECK(r.read_document([&](json::Value& root) {
     return r.read_fields(root, kFields, 0b111111, [&](std::size_t i, json::Value& f) -> Status {
       switch (i) {
-        case 0: return r.read_doubles(f, out.energy);
-        case 1: return r.read_doubles(f, out.objective);
-        case 2: return read_values_map(r, f, out.constraint_violations);
+        case 0:
+          return r.read_doubles(f, out.energy);
+        case 1:
+          return r.read_doubles(f, out.objective);
+        case 2:
+          return read_values_map(r, f, out.constraint_violations);
         case 3:
           return r.read_map(f, [&](std::string name, json::Value& lists) -> Status {
             IndexLists l;
@@ -174,7 +178,8 @@ Result<Evaluation> evaluation_from_json(std::string_view text) {
           return r.read_array(f, [&](json::Value& item) -> Status {
             return read_values_map(r, item, out.constraint_values.emplace_back());
           });
-        default: return read_values_map(r, f, out.penalty);
+        default:
+          return read_values_map(r, f, out.penalty);
       }
     });
   }));

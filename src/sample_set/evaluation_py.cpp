@@ -47,12 +47,18 @@ Status set_field(Evaluation& e, std::size_t i, PyObject* o) {
 // Field i of `e` as a new Python object.
 PyObject* field_object(const Evaluation& e, std::size_t i) {
   switch (i) {
-    case 0: return float_array(e.energy);
-    case 1: return float_array(e.objective);
-    case 2: return float_arrays_by_name(e.constraint_violations);
-    case 3: return forall_arrays(e.constraint_forall);
-    case 4: return values_list(e.constraint_values);
-    default: return float_arrays_by_name(e.penalty);
+    case 0:
+      return float_array(e.energy);
+    case 1:
+      return float_array(e.objective);
+    case 2:
+      return float_arrays_by_name(e.constraint_violations);
+    case 3:
+      return forall_arrays(e.constraint_forall);
+    case 4:
+      return values_list(e.constraint_values);
+    default:
+      return float_arrays_by_name(e.penalty);
   }
 }
 
@@ -60,8 +66,7 @@ PyObject* evaluation_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     static const char* const kw[] = {kFields[0], kFields[1], kFields[2], kFields[3], kFields[4], kFields[5], nullptr};
     std::array<PyObject*, 6> v{};
-    if (!parse_args(args, kwargs, "|OOOOOO:Evaluation", kw, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]))
-      return nullptr;
+    if (!parse_args(args, kwargs, "|OOOOOO:Evaluation", kw, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5])) return nullptr;
     Evaluation e;
     for (std::size_t i = 0; i < v.size(); ++i) {
       if (!v[i] || v[i] == Py_None) continue;
@@ -73,7 +78,8 @@ PyObject* evaluation_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* get_field(PyObject* self, void* closure) {
-  return guarded<PyObject*>(nullptr, [&] { return field_object(*snapshot(self), reinterpret_cast<std::size_t>(closure)); });
+  return guarded<PyObject*>(nullptr,
+                            [&] { return field_object(*snapshot(self), reinterpret_cast<std::size_t>(closure)); });
 }
 
 int set_field_slot(PyObject* self, PyObject* value, void* closure) {
@@ -256,8 +262,9 @@ PyObject* evaluation_frame(const Evaluation& e) {
     forall = rows.ptr();
   }
   if (!set_column(c, "constraint_forall", Py_NewRef(forall))) return nullptr;
-  PyObject* values = e.constraint_values.empty() ? Py_NewRef(Py_None)
-                                                 : sequence_of(e.constraint_values, e.constraint_values.size(), values_dict);
+  PyObject* values = e.constraint_values.empty()
+                         ? Py_NewRef(Py_None)
+                         : sequence_of(e.constraint_values, e.constraint_values.size(), values_dict);
   if (!set_column(c, "constraint_values", values)) return nullptr;
   for (const auto& [name, list] : e.constraint_violations)
     if (!set_column(c, "constraint_violation[" + name + "]", float_list(list))) return nullptr;

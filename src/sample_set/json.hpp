@@ -115,7 +115,8 @@ class Reader {
     if (type == simdjson::ondemand::json_type::array) {
       std::size_t i = 0;
       TX_CHECK(read_array(v, [&](Value& item) -> Status {
-        if (i >= N) return error_at(start_of(item), "too many values for an object of " + std::to_string(N) + " fields");
+        if (i >= N)
+          return error_at(start_of(item), "too many values for an object of " + std::to_string(N) + " fields");
         present |= 1u << i;
         return each(i++, item);
       }));

@@ -26,9 +26,12 @@ Result<MeasuringTime> measuring_time_from_json(std::string_view text) {
   TX_CHECK(r.read_document([&](json::Value& root) {
     return r.read_fields(root, kNames, 0b011, [&](std::size_t i, json::Value& f) -> Status {
       switch (i) {
-        case 0: return read_fields_json(r, f, SolvingTime::kNames, out.solve);
-        case 1: return read_fields_json(r, f, SystemTime::kNames, out.system);
-        default: return r.read_optional(f, out.total);
+        case 0:
+          return read_fields_json(r, f, SolvingTime::kNames, out.solve);
+        case 1:
+          return read_fields_json(r, f, SystemTime::kNames, out.system);
+        default:
+          return r.read_optional(f, out.total);
       }
     });
   }));

@@ -165,15 +165,14 @@ void register_measuring_time(nb::module_& m) {
       .add(Py_tp_repr, reinterpret_cast<void*>(&text))
       .add(Py_tp_str, reinterpret_cast<void*>(&text))
       .add(Py_tp_richcompare, reinterpret_cast<void*>(&compare));
-  nb::class_<MeasuringTimeObject> cls(
-      m, "MeasuringTime",
-      "MeasuringTime(solve=None, system=None, total=None)\n--\n\n"
-      "A class for measured times.\n\n"
-      "Args:\n"
-      "    solve (SolvingTime | None): the time to solve the problem.\n"
-      "    system (SystemTime | None): the time spent by the remote solving service.\n"
-      "    total (float | None): the total time.",
-      nb::type_slots(slots.finish()));
+  nb::class_<MeasuringTimeObject> cls(m, "MeasuringTime",
+                                      "MeasuringTime(solve=None, system=None, total=None)\n--\n\n"
+                                      "A class for measured times.\n\n"
+                                      "Args:\n"
+                                      "    solve (SolvingTime | None): the time to solve the problem.\n"
+                                      "    system (SystemTime | None): the time spent by the remote solving service.\n"
+                                      "    total (float | None): the total time.",
+                                      nb::type_slots(slots.finish()));
   class_info(ClassId::MeasuringTime).type = reinterpret_cast<PyTypeObject*>(cls.ptr());
 }
 

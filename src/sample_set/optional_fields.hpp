@@ -52,7 +52,8 @@ void write_fields_json(std::string& out, const std::array<std::string_view, N>& 
 template <std::size_t N>
 Status read_fields_json(json::Reader& r, json::Value& v, const std::array<std::string_view, N>& names,
                         OptionalFields<N>& f) {
-  return r.read_fields(v, names, 0, [&](std::size_t i, json::Value& item) { return r.read_optional(item, f.values[i]); });
+  return r.read_fields(v, names, 0,
+                       [&](std::size_t i, json::Value& item) { return r.read_optional(item, f.values[i]); });
 }
 
 }  // namespace tarvex

@@ -179,9 +179,12 @@ constexpr std::array<std::string_view, 2> kRecordFields = {"solution", "num_occu
 Status read_coo(json::Reader& r, json::Value& v, CooFormat& out) {
   return r.read_fields(v, kCooFields, 0b111, [&](std::size_t i, json::Value& f) -> Status {
     switch (i) {
-      case 0: return r.read_uint_lists(f, out.non_zero_indices);
-      case 1: return r.read_doubles(f, out.non_zero_values);
-      default: return r.read_uints(f, out.shape);
+      case 0:
+        return r.read_uint_lists(f, out.non_zero_indices);
+      case 1:
+        return r.read_doubles(f, out.non_zero_values);
+      default:
+        return r.read_uints(f, out.shape);
     }
   });
 }
@@ -191,9 +194,12 @@ Status read_dense(json::Reader& r, json::Value& v, DenseArray& out) {
   std::uint64_t version = 0;
   TX_CHECK(r.read_fields(v, kDenseFields, 0b111, [&](std::size_t i, json::Value& f) -> Status {
     switch (i) {
-      case 0: return r.read_uint(f, version);
-      case 1: return r.read_uints(f, out.shape);
-      default: return r.read_doubles(f, out.data);
+      case 0:
+        return r.read_uint(f, version);
+      case 1:
+        return r.read_uints(f, out.shape);
+      default:
+        return r.read_doubles(f, out.data);
     }
   }));
   if (version != 1) return r.error_at(pos, "unknown array version: " + format_uint(version));
@@ -242,15 +248,17 @@ Status read_solution(json::Reader& r, json::Value& v, Solution& out) {
 
 Result<std::uint64_t> element_count(const std::vector<std::uint64_t>& shape) {
   if (shape.size() > kMaxDims)
-    return value_error("an array has at most " + format_uint(kMaxDims) + " dimensions, not " + format_uint(shape.size()));
+    return value_error("an array has at most " + format_uint(kMaxDims) + " dimensions, not " +
+                       format_uint(shape.size()));
   if (std::find(shape.begin(), shape.end(), 0) != shape.end()) return std::uint64_t{0};
   std::uint64_t n = 1;
   for (std::uint64_t extent : shape) {
-    if (__builtin_mul_overflow(n, extent, &n)) return value_error("the size of shape " + bracket_list(shape) + " overflows");
+    if (__builtin_mul_overflow(n, extent, &n))
+      return value_error("the size of shape " + bracket_list(shape) + " overflows");
   }
   if (n > kMaxElements)
-    return value_error("shape " + bracket_list(shape) + " has " + format_uint(n) + " elements, more than the limit of " +
-                       format_uint(kMaxElements));
+    return value_error("shape " + bracket_list(shape) + " has " + format_uint(n) +
+                       " elements, more than the limit of " + format_uint(kMaxElements));
   return n;
 }
 

@@ -22,7 +22,8 @@ PyObject* record_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (!s) return raise_argument("solution", s.error().kind, s.error().message);
     auto n = to_uints(occurrences);
     if (!n) return raise_argument("num_occurrences", n.error().kind, n.error().message);
-    return new_instance<RecordObject>(type, std::make_shared<const Record>(Record{std::move(s).value(), std::move(n).value()}));
+    return new_instance<RecordObject>(
+        type, std::make_shared<const Record>(Record{std::move(s).value(), std::move(n).value()}));
   });
 }
 
@@ -139,7 +140,8 @@ PyMethodDef kMethods[] = {
     {"to_pandas", to_pandas, METH_NOARGS,
      "to_pandas($self)\n--\n\nA pandas.DataFrame: a column 'solution[<name>]' per variable, then 'num_occurrences'."},
     {"from_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(from_json)),
-     METH_VARARGS | METH_KEYWORDS | METH_STATIC, "from_json(json)\n--\n\nA Record from its JSON text (ValueError with the position when it is not valid)."},
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "from_json(json)\n--\n\nA Record from its JSON text (ValueError with the position when it is not valid)."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -20,9 +20,11 @@ Error length_error(const std::string& list, std::size_t found, std::size_t sampl
 // Every per-sample list of `s` with its label, for the length checks.
 template <class F>
 void each_sample_list(const SampleSetData& s, F f) {
-  std::visit([&](const auto& sol) {
-    for (const auto& [name, list] : sol) f("solution['" + name + "']", list.size());
-  }, s.record.solution);
+  std::visit(
+      [&](const auto& sol) {
+        for (const auto& [name, list] : sol) f("solution['" + name + "']", list.size());
+      },
+      s.record.solution);
   f(std::string("num_occurrences"), s.record.num_occurrences.size());
   f(std::string("energy"), s.evaluation.energy.size());
   f(std::string("objective"), s.evaluation.objective.size());
@@ -146,16 +148,19 @@ Result<SampleSetData> select_samples(const SampleSetData& s, const std::vector<s
   });
   TX_CHECK(lengths);
   SampleSetData out;
-  std::visit([&](const auto& sol) {
-    std::decay_t<decltype(sol)> picked;
-    for (const auto& [name, list] : sol) take(picked[name], list, positions);
-    out.record.solution = std::move(picked);
-  }, s.record.solution);
+  std::visit(
+      [&](const auto& sol) {
+        std::decay_t<decltype(sol)> picked;
+        for (const auto& [name, list] : sol) take(picked[name], list, positions);
+        out.record.solution = std::move(picked);
+      },
+      s.record.solution);
   take(out.record.num_occurrences, s.record.num_occurrences, positions);
   const Evaluation& e = s.evaluation;
   take(out.evaluation.energy, e.energy, positions);
   take(out.evaluation.objective, e.objective, positions);
-  for (const auto& [name, list] : e.constraint_violations) take(out.evaluation.constraint_violations[name], list, positions);
+  for (const auto& [name, list] : e.constraint_violations)
+    take(out.evaluation.constraint_violations[name], list, positions);
   out.evaluation.constraint_forall = e.constraint_forall;
   take(out.evaluation.constraint_values, e.constraint_values, positions);
   for (const auto& [name, list] : e.penalty) take(out.evaluation.penalty[name], list, positions);
@@ -173,9 +178,11 @@ Result<SampleSetData> concatenate(const std::vector<const SampleSetData*>& sets)
     if (dense) return value_error("Failed to extend the sparse solution with the dense solution.");
   }
   TX_CHECK(check_names(sets, "variable", [](const SampleSetData& s, auto add) {
-    std::visit([&](const auto& sol) {
-      for (const auto& entry : sol) add(entry.first);
-    }, s.record.solution);
+    std::visit(
+        [&](const auto& sol) {
+          for (const auto& entry : sol) add(entry.first);
+        },
+        s.record.solution);
   }));
   TX_CHECK(check_names(sets, "constraint", [](const SampleSetData& s, auto add) {
     for (const auto& entry : s.evaluation.constraint_violations) add(entry.first);

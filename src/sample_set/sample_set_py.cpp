@@ -136,7 +136,8 @@ PyObject* to_dense_method(PyObject* self, PyObject*) {
     auto s = snapshot(self);
     auto r = to_dense(s->record);
     if (!r) return raise(r.error());
-    return new_sample_set(nullptr, SampleSetData{std::move(r).value(), s->evaluation, s->measuring_time}, metadata(self));
+    return new_sample_set(nullptr, SampleSetData{std::move(r).value(), s->evaluation, s->measuring_time},
+                          metadata(self));
   });
 }
 
@@ -337,8 +338,9 @@ PyObject* backend_calculation_time(PyObject* self, PyObject*) {
         continue;
       }
       if (parent != Py_None) continue;
-      if (!PyUnicode_Check(key)) return raise(type_error(std::string("'") + Py_TYPE(key)->tp_name +
-                                                         "' object cannot be converted to 'PyString'"));
+      if (!PyUnicode_Check(key))
+        return raise(
+            type_error(std::string("'") + Py_TYPE(key)->tp_name + "' object cannot be converted to 'PyString'"));
       roots.push_back(nb::borrow(key));
     }
     for (const nb::object& root : roots) {
@@ -389,10 +391,10 @@ PyGetSetDef kGetters[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-#define TX_FILTER(name, f, doc)                                                                            \
-  PyMethodDef {                                                                                            \
+#define TX_FILTER(name, f, doc)                                                                                 \
+  PyMethodDef {                                                                                                 \
     name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(filter<f>)), METH_VARARGS | METH_KEYWORDS, \
-        name "($self, rtol=1e-05, atol=1e-08)\n--\n\n" doc                                                 \
+        name "($self, rtol=1e-05, atol=1e-08)\n--\n\n" doc                                                      \
   }
 
 PyMethodDef kMethods[] = {
@@ -422,11 +424,11 @@ PyMethodDef kMethods[] = {
 
 #undef TX_FILTER
 
-PyMethodDef kConcatenate = TX_FUNCTION(
-    "concatenate", concatenate_fn,
-    "concatenate(sample_sets)\n--\n\n"
-    "Joins sample sets with sparse records: the samples of each are appended to the first, whose "
-    "constraint_forall, measuring_time and metadata the result keeps.");
+PyMethodDef kConcatenate =
+    TX_FUNCTION("concatenate", concatenate_fn,
+                "concatenate(sample_sets)\n--\n\n"
+                "Joins sample sets with sparse records: the samples of each are appended to the first, whose "
+                "constraint_forall, measuring_time and metadata the result keeps.");
 
 }  // namespace
 

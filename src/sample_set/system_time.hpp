@@ -6,9 +6,9 @@
 namespace tarvex {
 
 struct SystemTime : OptionalFields<5> {
-  static constexpr std::array<std::string_view, 5> kNames = {
-      "post_problem_and_instance_data", "request_queue", "fetch_problem_and_instance_data", "fetch_result",
-      "deserialize_solution"};
+  static constexpr std::array<std::string_view, 5> kNames = {"post_problem_and_instance_data", "request_queue",
+                                                             "fetch_problem_and_instance_data", "fetch_result",
+                                                             "deserialize_solution"};
   bool operator==(const SystemTime&) const = default;
 };
 

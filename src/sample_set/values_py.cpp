@@ -141,7 +141,8 @@ Status each_entry(PyObject* o, Each each) {
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* pair = PyList_GET_ITEM(items.ptr(), i);
     PyObject* key = PyTuple_GET_ITEM(pair, 0);
-    if (!PyUnicode_Check(key)) return type_error(std::string("'") + tp_name(key) + "' object cannot be converted to 'PyString'");
+    if (!PyUnicode_Check(key))
+      return type_error(std::string("'") + tp_name(key) + "' object cannot be converted to 'PyString'");
     Py_ssize_t len = 0;
     const char* s = PyUnicode_AsUTF8AndSize(key, &len);
     if (!s) {
@@ -324,12 +325,8 @@ PyObject* wrap_record(Record r) {
 PyObject* wrap_evaluation(Evaluation e) {
   return new_instance<EvaluationObject>(type_of(ClassId::Evaluation), std::make_shared<const Evaluation>(std::move(e)));
 }
-PyObject* wrap_solving_time(SolvingTime t) {
-  return new_instance<SolvingTimeObject>(type_of(ClassId::SolvingTime), t);
-}
-PyObject* wrap_system_time(SystemTime t) {
-  return new_instance<SystemTimeObject>(type_of(ClassId::SystemTime), t);
-}
+PyObject* wrap_solving_time(SolvingTime t) { return new_instance<SolvingTimeObject>(type_of(ClassId::SolvingTime), t); }
+PyObject* wrap_system_time(SystemTime t) { return new_instance<SystemTimeObject>(type_of(ClassId::SystemTime), t); }
 PyObject* wrap_measuring_time(MeasuringTime t) {
   return new_instance<MeasuringTimeObject>(type_of(ClassId::MeasuringTime), t);
 }
@@ -491,7 +488,8 @@ PyObject* extract_dict_arg(PyObject* args, PyObject* kwargs, const char* fn) {
   const std::string format = std::string("O:") + fn;
   if (!parse_args(args, kwargs, format.c_str(), kw, &dict)) return nullptr;
   if (!PyDict_Check(dict)) {
-    raise_argument("dict", ErrorKind::Type, std::string("'") + tp_name(dict) + "' object cannot be converted to 'PyDict'");
+    raise_argument("dict", ErrorKind::Type,
+                   std::string("'") + tp_name(dict) + "' object cannot be converted to 'PyDict'");
     return nullptr;
   }
   return dict;

@@ -21,12 +21,21 @@ TEST(FormatFloat, FractionOrExponent) {
     double v;
     const char* text;
   } cases[] = {
-      {0.0, "0.0"},          {-0.0, "-0.0"},        {1.0, "1.0"},
-      {2.5, "2.5"},          {-123.0, "-123.0"},    {0.0001, "0.0001"},
-      {0.00001, "1e-5"},     {1.5e-7, "1.5e-7"},    {1e16, "1e16"},
-      {1.5e20, "1.5e20"},    {9999999999999998.0, "9999999999999998.0"},
-      {5e-324, "5e-324"},    {1.7976931348623157e308, "1.7976931348623157e308"},
-      {std::numeric_limits<double>::infinity(), "inf"}, {std::nan(""), "NaN"},
+      {0.0, "0.0"},
+      {-0.0, "-0.0"},
+      {1.0, "1.0"},
+      {2.5, "2.5"},
+      {-123.0, "-123.0"},
+      {0.0001, "0.0001"},
+      {0.00001, "1e-5"},
+      {1.5e-7, "1.5e-7"},
+      {1e16, "1e16"},
+      {1.5e20, "1.5e20"},
+      {9999999999999998.0, "9999999999999998.0"},
+      {5e-324, "5e-324"},
+      {1.7976931348623157e308, "1.7976931348623157e308"},
+      {std::numeric_limits<double>::infinity(), "inf"},
+      {std::nan(""), "NaN"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -95,7 +104,8 @@ TEST(JsonReader, PositionsOnLinesAndColumns) {
   } cases[] = {
       {"{\n  \"solve\": {},\n  \"system\": {\"request_queue\": true}\n}",
        "expected a number or null at line 3, column 31"},
-      {"{\"solve\": {}, \"system\": {}, \"total\": 1}\n\n  x", "unexpected text after the end of the document at line 3, column 3"},
+      {"{\"solve\": {}, \"system\": {}, \"total\": 1}\n\n  x",
+       "unexpected text after the end of the document at line 3, column 3"},
       {"{\"solve\": {}, \"system\": {}, \"solve\": {}}", "duplicate key \"solve\" at line 1, column 29"},
       {"{\"solve\": [1, 2, 3, 4]}", "too many values for an object of 3 fields at line 1, column 21"},
   };

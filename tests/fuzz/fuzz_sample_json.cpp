@@ -51,10 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (auto r = tarvex::record_from_json(text)) exercise(*r);
       break;
     }
-    case 1: round_trip(text, tarvex::evaluation_from_json, tarvex::evaluation_to_json); break;
-    case 2: round_trip(text, tarvex::solving_time_from_json, tarvex::solving_time_to_json); break;
-    case 3: round_trip(text, tarvex::system_time_from_json, tarvex::system_time_to_json); break;
-    default: round_trip(text, tarvex::measuring_time_from_json, tarvex::measuring_time_to_json); break;
+    case 1:
+      round_trip(text, tarvex::evaluation_from_json, tarvex::evaluation_to_json);
+      break;
+    case 2:
+      round_trip(text, tarvex::solving_time_from_json, tarvex::solving_time_to_json);
+      break;
+    case 3:
+      round_trip(text, tarvex::system_time_from_json, tarvex::system_time_to_json);
+      break;
+    default:
+      round_trip(text, tarvex::measuring_time_from_json, tarvex::measuring_time_to_json);
+      break;
   }
   return 0;
 }
