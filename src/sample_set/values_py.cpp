@@ -160,18 +160,19 @@ Result<double> to_double(PyObject* o) {
 }
 
 Result<std::uint64_t> to_uint(PyObject* o) {
-  PyObject* index = PyNumber_Index(o);
+  nb::object index = nb::steal(PyNumber_Index(o));
   if (!index) {
     PyErr_Clear();
     return type_error(std::string("'") + tp_name(o) + "' object cannot be interpreted as an integer");
   }
-  const unsigned long long v = PyLong_AsUnsignedLongLong(index);
-  Py_DECREF(index);
+  const unsigned long long v = PyLong_AsUnsignedLongLong(index.ptr());
   if (v == (unsigned long long)-1 && PyErr_Occurred()) {
-    const bool negative = PyErr_ExceptionMatches(PyExc_OverflowError);
     PyErr_Clear();
-    return Error{ErrorKind::Overflow, negative ? "can't convert negative int to unsigned or too large"
-                                               : "out of range integral type conversion attempted"};
+    int overflow = 0;
+    const long long s = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    PyErr_Clear();
+    const bool negative = overflow < 0 || (overflow == 0 && s < 0);
+    return Error{ErrorKind::Overflow, negative ? "can't convert negative int to unsigned" : "int too big to convert"};
   }
   return std::uint64_t(v);
 }
@@ -360,6 +361,17 @@ Result<std::vector<double>> to_doubles(PyObject* o) {
 
 Result<std::vector<std::uint64_t>> to_uints(PyObject* o) {
   std::vector<std::uint64_t> out;
+  // A 1-D uint64 NumPy array (as to_dict gives), of any stride.
+  if (is_ndarray(o)) {
+    nb::ndarray<const std::uint64_t, nb::ndim<1>, nb::device::cpu> arr;
+    if (nb::try_cast(nb::handle(o), arr, false)) {
+      out.resize(arr.shape(0));
+      for (std::size_t i = 0; i < out.size(); ++i)
+        std::memcpy(&out[i], arr.data() + arr.stride(0) * std::int64_t(i), 8);
+      return out;
+    }
+    PyErr_Clear();
+  }
   TX_CHECK(each_item(o, [&](PyObject* item) -> Status {
     TX_TRY(const std::uint64_t u, to_uint(item));
     out.push_back(u);
