@@ -316,6 +316,18 @@ CooFormat dense_to_coo(const DenseArray& a) {
 
 Result<Record> to_dense(const Record& r) {
   if (r.is_dense()) return r;
+  // The whole record is sized before anything is allocated: many entries of a large shape
+  // are refused as one large array is.
+  std::uint64_t total = 0;
+  for (const auto& [name, list] : std::get<SparseSolution>(r.solution)) {
+    for (const CooFormat& c : list) {
+      auto n = element_count(c.shape);
+      if (!n) continue;  // reported by the conversion of that entry, in order
+      total += *n;
+      if (total > kMaxElements)
+        return value_error("the dense record would hold more than " + format_uint(kMaxElements) + " elements");
+    }
+  }
   DenseSolution out;
   for (const auto& [name, list] : std::get<SparseSolution>(r.solution)) {
     std::vector<DenseArray> arrays;

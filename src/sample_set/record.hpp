@@ -56,6 +56,8 @@ Result<DenseArray> coo_to_dense(const CooFormat& coo);
 // Dense -> sparse: the elements that do not compare equal to 0.0, in row-major order.
 CooFormat dense_to_coo(const DenseArray& a);
 
+// ValueError, before anything is allocated, when all arrays together would exceed
+// kMaxElements.
 Result<Record> to_dense(const Record& r);
 Record to_sparse(const Record& r);
 
