@@ -31,6 +31,7 @@ PyObject* exception_for(ErrorKind k) {
     case ErrorKind::Type: return PyExc_TypeError;
     case ErrorKind::Value: return PyExc_ValueError;
     case ErrorKind::Index: return PyExc_IndexError;
+    case ErrorKind::Key: return PyExc_KeyError;
     case ErrorKind::Overflow: return PyExc_OverflowError;
     case ErrorKind::ZeroDivision: return PyExc_ZeroDivisionError;
     case ErrorKind::Recursion: return PyExc_RecursionError;

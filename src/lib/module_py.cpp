@@ -36,7 +36,7 @@ const std::vector<FunctionDef>& functions() {
       floor_function,          log2_function,              log10_function,
       ln_function,             min_function,               max_function,
       sum_function,            prod_function,              to_protobuf_function,
-      from_protobuf_function,  replace_function,
+      from_protobuf_function,  replace_function,           concatenate_function,
   };
   return defs;
 }
@@ -88,6 +88,12 @@ const ClassEntry kClasses[] = {
     {"Constraint", register_constraint},
     {"ConstraintSense", register_constraint_sense},
     {"CustomPenaltyTerm", register_custom_penalty_term},
+    {"Evaluation", register_evaluation},
+    {"Record", register_record},
+    {"SolvingTime", register_solving_time},
+    {"SystemTime", register_system_time},
+    {"MeasuringTime", register_measuring_time},
+    {"SampleSet", register_sample_set},
 };
 
 bool append_all(PyObject* all, const char* name) {

@@ -47,6 +47,12 @@ void register_problem_sense(nanobind::module_& m);
 void register_constraint(nanobind::module_& m);
 void register_constraint_sense(nanobind::module_& m);
 void register_custom_penalty_term(nanobind::module_& m);
+void register_evaluation(nanobind::module_& m);
+void register_record(nanobind::module_& m);
+void register_solving_time(nanobind::module_& m);
+void register_system_time(nanobind::module_& m);
+void register_measuring_time(nanobind::module_& m);
+void register_sample_set(nanobind::module_& m);
 
 // Module functions.
 PyMethodDef* is_linear_function();
@@ -57,6 +63,7 @@ PyMethodDef* extract_nodes_function();
 PyMethodDef* extract_variables_function();
 PyMethodDef* is_same_function();
 PyMethodDef* replace_function();
+PyMethodDef* concatenate_function();
 PyMethodDef* abs_function();
 PyMethodDef* ceil_function();
 PyMethodDef* floor_function();

@@ -14,6 +14,7 @@ enum class ErrorKind {
   Type,             // TypeError: a value that cannot be converted or has the wrong type
   Value,            // ValueError: a value of the right type that is not acceptable
   Index,            // IndexError
+  Key,              // KeyError: a name missing from a name-keyed map
   Overflow,         // OverflowError
   ZeroDivision,     // ZeroDivisionError: division, modulo or power by a zero literal
   Recursion,        // RecursionError: a tree too high for a recursive walk

@@ -1,0 +1,202 @@
+"""Evaluation and the timing records: arguments, getters, text, equality, constraint values."""
+import math
+
+import numpy as np
+import pytest
+
+import tarvex as tx
+
+FULL = dict(
+    energy=[1.0, 2.5],
+    objective=np.array([3.0, -1e-5]),
+    constraint_violations={"c": [0.0, 1e20]},
+    constraint_forall={"c": [[0, 1], [2, 3]]},
+    constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}],
+    penalty={"p": [0.5, 0.25]},
+)
+
+
+def test_defaults_and_text():
+    e = tx.Evaluation()
+    assert str(e) == repr(e) == (
+        "Evaluation(energy=[], objective=[], constraint_violations={}, constraint_forall={}, "
+        "constraint_values=[], penalty={})"
+    )
+    assert e.energy.dtype == np.float64 and e.energy.shape == (0,)
+    assert repr(tx.Evaluation(**FULL)) == (
+        'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
+        'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
+        'penalty={"p": [0.5, 0.25]})'
+    )
+
+
+def test_getters_return_new_arrays():
+    e = tx.Evaluation(**FULL)
+    assert e.constraint_forall["c"].dtype == np.uint64 and e.constraint_forall["c"].shape == (2, 2)
+    energy = e.energy
+    energy[0] = 99.0
+    e.constraint_violations["c"][0] = 99.0
+    np.testing.assert_array_equal(e.energy, [1.0, 2.5])
+    np.testing.assert_array_equal(e.constraint_violations["c"], [0.0, 1e20])
+    assert [list(d) for d in e.constraint_values] == [["c"], ["c"]]
+
+
+@pytest.mark.parametrize(
+    "forall, shape",
+    [([[0], [1]], (2, 1)), ([], (0, 0)), ([[]], (1, 0))],
+)
+def test_forall_array_shape(forall, shape):
+    assert tx.Evaluation(constraint_forall={"c": forall}).constraint_forall["c"].shape == shape
+
+
+def test_ragged_forall_refused_on_read():
+    e = tx.Evaluation(constraint_forall={"c": [[0, 1], [2]]})
+    for read in (lambda: e.constraint_forall, e.to_dict):
+        with pytest.raises(TypeError, match=r"^invalid length: 1, but expected 2$"):
+            read()
+
+
+@pytest.mark.parametrize(
+    "kwargs, exc, arg",
+    [
+        ({"energy": "12"}, TypeError, "energy"),
+        ({"energy": [1, "a"]}, TypeError, "energy"),
+        ({"objective": 3.0}, TypeError, "objective"),
+        ({"constraint_violations": {1: [1.0]}}, TypeError, "constraint_violations"),
+        ({"constraint_violations": [1.0]}, TypeError, "constraint_violations"),
+        ({"constraint_forall": {"c": [[-1]]}}, OverflowError, "constraint_forall"),
+        ({"constraint_forall": {"c": [0, 1]}}, TypeError, "constraint_forall"),
+        ({"constraint_values": [{"c": ["x"]}]}, TypeError, "constraint_values"),
+        ({"penalty": {"p": None}}, TypeError, "penalty"),
+    ],
+)
+def test_arguments_refused(kwargs, exc, arg):
+    with pytest.raises(exc, match=rf"^argument '{arg}': "):
+        tx.Evaluation(**kwargs)
+    e = tx.Evaluation(**FULL)
+    with pytest.raises(exc):
+        setattr(e, arg, next(iter(kwargs.values())))
+    assert e == tx.Evaluation(**FULL)  # unchanged
+
+
+@pytest.mark.parametrize("name", list(FULL))
+def test_setters_refuse_none_and_deletion(name):
+    e = tx.Evaluation(**FULL)
+    with pytest.raises(TypeError):
+        setattr(e, name, None)
+    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
+        delattr(e, name)
+    setattr(e, name, FULL[name])
+    assert e == tx.Evaluation(**FULL)
+
+
+def test_constraint_expr_values():
+    e = tx.Evaluation(**FULL)
+    # Paired position by position, up to the shorter list.
+    assert e.constraint_expr_values == [{(0, 1): 1.0, (2, 3): 2.0}, {(0, 1): 3.0}]
+    with pytest.raises(KeyError, match="'d'"):
+        _ = tx.Evaluation(constraint_values=[{"d": [1.0]}]).constraint_expr_values
+
+
+@pytest.mark.parametrize(
+    "a, b, equal",
+    [
+        (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
+        (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
+        (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
+        (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
+        (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
+    ],
+)
+def test_evaluation_equality(a, b, equal):
+    assert (a == b, a != b) == (equal, not equal)
+    assert (a == 0) is False
+
+
+# --- timing records -----------------------------------------------------------------------
+
+SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_problem_and_instance_data",
+                 "fetch_result", "deserialize_solution"]
+
+
+@pytest.mark.parametrize(
+    "obj, text",
+    [
+        (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
+        (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
+        (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
+                                         "fetch_problem_and_instance_data=None, fetch_result=None, "
+                                         "deserialize_solution=None)"),
+        (tx.MeasuringTime(total=1.5), "MeasuringTime(solve=SolvingTime(preprocess=None, solve=None, "
+                                      "postprocess=None), system=SystemTime(post_problem_and_instance_data=None, "
+                                      "request_queue=None, fetch_problem_and_instance_data=None, "
+                                      "fetch_result=None, deserialize_solution=None), total=1.5)"),
+    ],
+)
+def test_timing_text(obj, text):
+    assert repr(obj) == str(obj) == text
+
+
+def test_measuring_time_parts_are_copies():
+    m = tx.MeasuringTime()
+    m.solve.solve = 1.0
+    assert m.solve.solve is None
+    m.solve = tx.SolvingTime(solve=1.0)
+    m.system = None
+    assert m.solve.solve == 1.0 and m.system == tx.SystemTime()
+    s = tx.SolvingTime(preprocess=2.0)
+    m2 = tx.MeasuringTime(solve=s)
+    s.preprocess = 3.0
+    assert m2.solve.preprocess == 2.0
+
+
+@pytest.mark.parametrize(
+    "make, exc",
+    [
+        (lambda: tx.SolvingTime(solve="1"), r"^argument 'solve': "),
+        (lambda: tx.SystemTime(fetch_result=[1.0]), r"^argument 'fetch_result': "),
+        (lambda: tx.MeasuringTime(solve=tx.SystemTime()), r"^argument 'solve': "),
+        (lambda: tx.MeasuringTime(total="x"), r"^argument 'total': "),
+    ],
+)
+def test_timing_arguments_refused(make, exc):
+    with pytest.raises(TypeError, match=exc):
+        make()
+
+
+@pytest.mark.parametrize(
+    "cls, field",
+    [(tx.SolvingTime, "solve"), (tx.SystemTime, "fetch_result"), (tx.MeasuringTime, "total"),
+     (tx.MeasuringTime, "solve")],
+)
+def test_timing_setters(cls, field):
+    obj = cls()
+    with pytest.raises(TypeError):
+        setattr(obj, field, "x")
+    assert obj == cls()
+    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
+        delattr(obj, field)
+
+
+@pytest.mark.parametrize(
+    "a, b, equal",
+    [
+        (tx.SolvingTime(solve=math.nan), tx.SolvingTime(solve=math.nan), False),
+        (tx.SolvingTime(solve=1), tx.SolvingTime(solve=1.0), True),
+        (tx.SolvingTime(), tx.SolvingTime(solve=0.0), False),
+        (tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)), tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)),
+         True),
+        (tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)),
+         tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)), False),
+        (tx.MeasuringTime(), tx.MeasuringTime(), True),
+    ],
+)
+def test_timing_equality(a, b, equal):
+    assert (a == b, a != b) == (equal, not equal)
+
+
+@pytest.mark.parametrize("obj", [tx.Evaluation(), tx.SolvingTime(), tx.SystemTime(), tx.MeasuringTime()])
+@pytest.mark.parametrize("op", ["<", "<=", ">", ">="])
+def test_ordering_refused(obj, op):
+    with pytest.raises(TypeError, match=rf"^Comparison '{op}' not supported for {type(obj).__name__}$"):
+        eval(f"obj {op} obj")

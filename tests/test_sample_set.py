@@ -1,0 +1,435 @@
+"""SampleSet: metadata identity, the feasibility test, selections, concatenate, dict and JSON
+forms, tables and backend times."""
+import copy
+import math
+import pathlib
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import tarvex as tx
+
+HELPERS = pathlib.Path(__file__).resolve().parents[1] / "src" / "sample_set" / "helpers"
+
+
+def coo(i, n=3):
+    return ([i],), [1.0], (n,)
+
+
+def make(violations=None, objective=None, n=None, metadata=None, dense=False, penalty=None):
+    """A sample set of n samples of one variable x; violations maps names to lists."""
+    violations = violations or {}
+    n = n if n is not None else len(next(iter(violations.values()), objective or []))
+    objective = objective if objective is not None else [float(i) for i in range(n)]
+    sol = {"x": [np.eye(3)[i % 3] for i in range(n)]} if dense else {"x": [coo(i % 3) for i in range(n)]}
+    evaluation = tx.Evaluation(energy=objective, objective=objective, constraint_violations=violations,
+                               constraint_forall={name: [[0]] for name in violations},
+                               constraint_values=[{name: [1.0] for name in violations}] * n,
+                               penalty=penalty if penalty is not None else {})
+    return tx.SampleSet(tx.Record(sol, list(range(1, n + 1))), evaluation, tx.MeasuringTime(total=1.0), metadata)
+
+
+# --- construction and metadata identity ---------------------------------------------------
+
+
+def test_metadata_is_the_same_dict_everywhere():
+    md = {"solver": "x"}
+    s = make({"c": [0.0, 1.0]}, metadata=md)
+    assert s.metadata is md
+    for derived in (s.feasible(), s.infeasible(), s.lowest(), s.to_dense(), tx.concatenate([s, make({"c": [0.0]})]),
+                    tx.SampleSet.from_dict(s.to_dict())):
+        assert derived.metadata is md
+    assert s.to_dict()["metadata"] is md
+    md["later"] = 1
+    assert s.feasible().metadata["later"] == 1
+    assert tx.SampleSet(s.record, s.evaluation, s.measuring_time).metadata == {}
+    assert tx.SampleSet.from_dict({**s.to_dict(), "metadata": None} | {"metadata": {}}).metadata == {}
+
+
+def test_components_are_copies():
+    s = make({"c": [0.0]})
+    r = s.record
+    r.num_occurrences = [99]
+    assert s.record.num_occurrences == [1]
+    s.record = r
+    assert s.record.num_occurrences == [99]
+
+
+@pytest.mark.parametrize(
+    "args, arg",
+    [
+        ((1, tx.Evaluation(), tx.MeasuringTime()), "record"),
+        ((tx.Record({}, []), {}, tx.MeasuringTime()), "evaluation"),
+        ((tx.Record({}, []), tx.Evaluation(), None), "measuring_time"),
+        ((tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), []), "metadata"),
+    ],
+)
+def test_constructor_types(args, arg):
+    with pytest.raises(TypeError, match=rf"^argument '{arg}': "):
+        tx.SampleSet(*args)
+
+
+@pytest.mark.parametrize("name, value", [("record", None), ("evaluation", 1), ("measuring_time", None),
+                                         ("metadata", None), ("metadata", [])])
+def test_setters_refuse_wrong_types(name, value):
+    s = make({"c": [0.0]}, metadata={"a": 1})
+    before = s.to_dict()
+    with pytest.raises(TypeError):
+        setattr(s, name, value)
+    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
+        delattr(s, name)
+    assert s == tx.SampleSet.from_dict(before)
+
+
+# --- feasibility --------------------------------------------------------------------------
+
+INF = math.inf
+
+
+@pytest.mark.parametrize(
+    "violations, tolerances, feasible",
+    [
+        ({"c": [0.0, 1e-9, 1e-3]}, {}, [0, 1]),
+        ({"a": [1e-9], "b": [9e-9]}, {}, [0]),  # total 1e-8 passes
+        ({"a": [6e-9], "b": [6e-9]}, {}, []),  # total 1.2e-8 fails though each alone passes
+        ({"a": [1.0], "b": [-1.0]}, {}, [0]),  # opposite signs cancel
+        ({"c": [math.nan, 0.0]}, {}, [1]),
+        ({"c": [INF, -INF]}, {"rtol": 1.0}, []),  # inf <= atol + rtol * inf would hold
+        ({"a": [INF], "b": [-INF]}, {"rtol": 1.0}, []),  # NaN total
+        ({"c": [0.5]}, {"rtol": 0, "atol": 1}, [0]),  # ints accepted
+        ({"c": [0.5]}, {"rtol": 0.0, "atol": 0.5}, [0]),
+        ({"c": [0.5]}, {"rtol": 0.0, "atol": 0.4999}, []),
+        ({"c": [-1e-9]}, {"rtol": 0.0, "atol": 0.0}, []),
+        ({"c": [0.0, -0.0]}, {"rtol": 0.0, "atol": 0.0}, [0, 1]),
+    ],
+)
+def test_feasibility_tolerances(violations, tolerances, feasible):
+    s = make(violations)
+    n = len(next(iter(violations.values())))
+    assert s.feasible(**tolerances).record.num_occurrences == [p + 1 for p in feasible]
+    assert s.infeasible(**tolerances).record.num_occurrences == [p + 1 for p in range(n) if p not in feasible]
+
+
+def test_without_constraints():
+    s = make(objective=[2.0, 1.0])
+    assert s.feasible() == s
+    infeasible = s.infeasible()
+    assert infeasible.record.num_occurrences == [] and infeasible.evaluation.constraint_forall == {}
+    assert infeasible.measuring_time == s.measuring_time
+    with pytest.raises(ValueError, match=r"^constraint violation is empty$"):
+        s.lowest()
+
+
+def test_selection_keeps_every_per_sample_list():
+    s = make({"c": [1.0, 0.0, 0.0]}, penalty={"p": [5.0, 6.0, 7.0]})
+    f = s.feasible()
+    assert f.record.solution == {"x": [coo(1), coo(2)]}
+    assert f.evaluation.penalty["p"].tolist() == [6.0, 7.0]
+    assert len(f.evaluation.constraint_values) == 2
+    assert f.evaluation.constraint_forall["c"].tolist() == [[0]]
+
+
+@pytest.mark.parametrize(
+    "objective, lowest",
+    [
+        ([3.0, 1.0, 1.0], [1, 2]),
+        ([0.0, -0.0, 1.0], [0, 1]),  # -0.0 is the minimum; 0.0 compares equal to it
+        ([math.nan, 2.0, 2.0], [1, 2]),
+        ([math.nan, math.nan, math.nan], []),
+        ([-1.0, 5.0, -1.0], [0, 2]),
+    ],
+)
+def test_lowest_ties_and_signed_zeros(objective, lowest):
+    s = make({"c": [0.0, 0.0, 0.0]}, objective=objective)
+    assert s.lowest().record.num_occurrences == [p + 1 for p in lowest]
+
+
+def test_lowest_only_among_feasible():
+    s = make({"c": [1.0, 0.0, 0.0]}, objective=[-5.0, 2.0, 3.0])
+    assert s.lowest().record.num_occurrences == [2]
+    assert make({"c": [1.0]}, objective=[0.0]).lowest().record.num_occurrences == []
+
+
+@pytest.mark.parametrize(
+    "change, name",
+    [
+        (lambda e: setattr(e, "constraint_violations", {"a": [0.0, 0.0], "b": [0.0]}), "'b'"),
+        (lambda e: setattr(e, "objective", [1.0]), "objective"),
+        (lambda e: setattr(e, "energy", [1.0, 2.0, 3.0]), "energy"),
+        (lambda e: setattr(e, "penalty", {"p": []}), "penalty['p']"),
+        (lambda e: setattr(e, "constraint_values", []), "constraint_values"),
+    ],
+)
+@pytest.mark.parametrize("method", ["feasible", "infeasible", "lowest"])
+def test_unequal_lengths_refused(change, name, method):
+    s = make({"a": [0.0, 0.0]})
+    e = s.evaluation
+    change(e)
+    s.evaluation = e
+    with pytest.raises(ValueError, match=re_escape(name)):
+        getattr(s, method)()
+
+
+def re_escape(text):
+    import re
+
+    return re.escape(text)
+
+
+def test_short_record_lists_refused():
+    s = make({"c": [0.0, 0.0]})
+    s.record = tx.Record({"x": [coo(0)]}, [1, 2])
+    with pytest.raises(ValueError, match=re_escape("solution['x']")):
+        s.feasible()
+
+
+# --- concatenate --------------------------------------------------------------------------
+
+
+def test_concatenate():
+    a, b = make({"c": [0.0, 1.0]}, metadata={"first": 1}), make({"c": [0.5, 0.0, 0.0]}, metadata={"second": 2})
+    before = (a.to_dict(), b.to_dict())
+    c = tx.concatenate([a, b])
+    assert c.record.num_occurrences == [1, 2, 1, 2, 3]
+    assert c.evaluation.constraint_violations["c"].tolist() == [0.0, 1.0, 0.5, 0.0, 0.0]
+    assert len(c.evaluation.constraint_values) == 5 and c.metadata is a.metadata
+    assert c.measuring_time == a.measuring_time
+    assert (a.to_dict()["record"], b.to_dict()["record"]) == (before[0]["record"], before[1]["record"])
+    assert tx.concatenate((a,)) == a
+
+
+@pytest.mark.parametrize(
+    "first_dense, second_dense, message",
+    [
+        (True, True, "Failed to extend the dense solution with the dense solution."),
+        (True, False, "Failed to extend the dense solution with the sparse solution."),
+        (False, True, "Failed to extend the sparse solution with the dense solution."),
+    ],
+)
+def test_concatenate_dense_refused(first_dense, second_dense, message):
+    sets = [make({"c": [0.0]}, dense=first_dense), make({"c": [0.0]}, dense=second_dense)]
+    with pytest.raises(ValueError, match="^" + re_escape(message) + "$"):
+        tx.concatenate(sets)
+    assert tx.concatenate(sets[:1]) == sets[0]
+
+
+@pytest.mark.parametrize(
+    "other, name",
+    [
+        (make({"d": [0.0]}), "'d'"),  # each set lacks the other's constraint
+        (make({"c": [0.0]}, penalty={"p": [1.0]}), "'p'"),
+    ],
+)
+def test_concatenate_missing_names_refused(other, name):
+    with pytest.raises(ValueError, match=re_escape(name)):
+        tx.concatenate([make({"c": [0.0]}), other])
+
+
+def test_concatenate_accepts_missing_names_in_empty_sets():
+    empty = tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime())
+    c = tx.concatenate([empty, make({"c": [0.0]})])
+    assert c.record.num_occurrences == [1] and list(c.evaluation.constraint_violations) == ["c"]
+
+
+@pytest.mark.parametrize("arg, exc", [([], ValueError), ("ab", TypeError), ([1], TypeError), (3, TypeError)])
+def test_concatenate_arguments(arg, exc):
+    with pytest.raises(exc):
+        tx.concatenate(arg)
+
+
+# --- text and equality --------------------------------------------------------------------
+
+
+def test_text():
+    s = tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), {"k": [1]})
+    assert repr(s) == str(s) == (
+        f"SampleSet(record={tx.Record({}, [])!r}, evaluation={tx.Evaluation()!r}, "
+        f"measuring_time={tx.MeasuringTime()!r}, metadata={{'k': [1]}})"
+    )
+
+
+class Loud:
+    def __eq__(self, other):
+        raise RuntimeError("metadata compared")
+
+
+def test_equality_compares_metadata_last():
+    a, b = make({"c": [0.0]}, metadata={"k": 1}), make({"c": [0.0]}, metadata={"k": 1})
+    assert a == b and a.metadata is not b.metadata
+    b.metadata = {"k": 2}
+    assert a != b
+    a.metadata, b.metadata = {"k": Loud()}, {"k": Loud()}
+    with pytest.raises(RuntimeError, match="metadata compared"):
+        _ = a == b
+    assert make({"c": [1.0]}, metadata={"k": Loud()}) != make({"c": [0.0]}, metadata={"k": Loud()})
+    with pytest.raises(TypeError, match=r"^Comparison '<' not supported for SampleSet$"):
+        _ = a < b
+
+
+# --- dict and JSON forms ------------------------------------------------------------------
+
+BASE = {"record": {}, "evaluation": {}, "measuring_time": {}}
+
+
+@pytest.mark.parametrize(
+    "d, exc, message",
+    [
+        ({}, ValueError, "the key 'record' is not included in the dict"),
+        ({"record": 1}, TypeError, "the value of the key 'record' is not dict"),
+        ({"record": {"solution": 1}}, TypeError, None),  # the record is read before the next key
+        ({"record": {}}, ValueError, "the key 'evaluation' is not included in the dict"),
+        ({**BASE, "evaluation": []}, TypeError, "the value of the key 'evaluation' is not dict"),
+        ({"record": {}, "evaluation": {}}, ValueError, "the key 'measuring_time' is not included in the dict"),
+        ({**BASE, "measuring_time": 0}, TypeError, "the value of the key 'measuring_time' is not dict"),
+        ({**BASE, "metadata": None}, TypeError, "the value of the key 'metadata' is not dict"),
+    ],
+)
+def test_from_dict_refused(d, exc, message):
+    with pytest.raises(exc) as err:
+        tx.SampleSet.from_dict(d)
+    if message:
+        assert str(err.value) == message
+
+
+@pytest.mark.parametrize(
+    "s",
+    [
+        make({"c": [0.0, 1e-9]}, metadata={"solver": "x", "n": [1, 2]}),
+        make({"c": [0.0, 1.0]}, dense=True),
+        tx.SampleSet(tx.Record({"x": [np.arange(6.0).reshape(2, 3), np.array(2.5)]}, [1, 1]), tx.Evaluation(),
+                     tx.MeasuringTime()),
+        tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime()),
+        tx.SampleSet(tx.Record({"x": []}, []), tx.Evaluation(), tx.MeasuringTime()),
+    ],
+    ids=["sparse", "dense", "dense-0d", "empty", "no-samples"],
+)
+def test_json_round_trip(s):
+    text = s.to_json()
+    assert tx.SampleSet.from_json(text) == s
+    # The text is what the helper source writes when run afresh.
+    namespace = {}
+    exec(compile((HELPERS / "json_dump.py").read_text(), "", "exec"), namespace)
+    assert namespace["dump"](s.to_dict()) == text == s.to_json()
+
+
+def test_json_reads_lists_back():
+    s = tx.SampleSet.from_json('{"record": {"solution": {"x": [[[[0, 1]], [1, null], [2]]]}, "num_occurrences": [1]},'
+                               '"evaluation": {}, "measuring_time": {}}')
+    (entry,) = s.record.solution["x"]
+    assert entry[0] == ([0, 1],) and math.isnan(entry[1][1])
+    with pytest.raises(TypeError, match=r"^Failed to extract a solution\."):
+        tx.SampleSet.from_json('{"record": {"solution": {"x": [[[1], [2, 3]]]}}, "evaluation": {}, '
+                               '"measuring_time": {}}')  # ragged
+    with pytest.raises(TypeError, match=r"^argument 'dict': "):
+        tx.SampleSet.from_json("[1]")
+
+
+def test_json_refuses_what_orjson_cannot_write():
+    s = make({"c": [0.0]}, metadata={1: object()})
+    with pytest.raises(TypeError):
+        s.to_json()
+
+
+@pytest.mark.parametrize("package, call", [
+    ("orjson", "s.to_json()"),
+    ("orjson", "tx.SampleSet.from_json('{\"record\": {}, \"evaluation\": {}, \"measuring_time\": {}}')"),
+    ("pandas", "s.to_pandas()"),
+    ("pandas", "tx.Record({}, []).to_pandas()"),
+])
+def test_missing_package_is_an_import_error(package, call):
+    code = (
+        f"import sys; sys.modules[{package!r}] = None\n"
+        "import tarvex as tx\n"
+        "s = tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime())\n"
+        "for _ in range(2):\n"
+        "    try:\n"
+        f"        {call}\n"
+        "    except ImportError:\n"
+        "        pass\n"
+        "    else:\n"
+        "        raise SystemExit('no ImportError')\n"
+        f"del sys.modules[{package!r}]\n"
+        f"{call}\n"
+    )
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr
+
+
+# --- tables -------------------------------------------------------------------------------
+
+
+def test_tables():
+    s = make({"c": [0.0, 1.0]}, penalty={"p": [1.0, 2.0]})
+    table = s.to_pandas()
+    assert list(table.columns) == ["solution[x]", "num_occurrences", "energy", "objective", "constraint_forall",
+                                   "constraint_values", "constraint_violation[c]", "penalty[p]"]
+    assert table["solution[x]"][1] == coo(1) and table["num_occurrences"].tolist() == [1, 2]
+    assert table["constraint_forall"][0] == {"c": [[0]]} and table["constraint_forall"][0] is not table["constraint_forall"][1]
+    empty = tx.Evaluation().to_pandas()
+    assert list(empty.columns) == ["energy", "objective", "constraint_forall", "constraint_values"] and len(empty) == 0
+    dense = make({"c": [0.0]}, dense=True).record.to_pandas()
+    assert isinstance(dense["solution[x]"][0], np.ndarray)
+
+
+# --- backend times ------------------------------------------------------------------------
+
+
+def span(span_id, parent, start, end):
+    return {"start_time": f"2023-01-01T00:00:{start}Z", "end_time": f"2023-01-01T00:00:{end}Z",
+            "context": {"span_id": span_id}, "parent_id": parent}
+
+
+@pytest.mark.parametrize(
+    "metadata, expected",
+    [
+        ({}, {}),
+        ({"solve": span("r", None, "00.000000", "01.500000")}, {"solve": 1.5}),
+        ({"solve": span("r", None, "00.000000", "01.500000"), "step": span("s", "r", "00.000000", "00.500000")},
+         {"solve": {"step": 0.5}}),
+        ({"solve": span("r", None, "00.000000", "09.000000"),
+          "load": span("l", "r", "00.000000", "01.000000"),
+          "parse": span("p", "l", "00.000000", "00.250000"),
+          "check": span("k", "l", "00.250000", "00.500000"),
+          "run": span("u", "r", "01.000000", "04.000000"),
+          "other": 5, "empty-parent": span("e", "", "00.000000", "01.000000"), "no-parent": {"x": 1}},
+         {"solve": {"load": {"parse": 0.25, "check": 0.25}, "run": 3.0}}),
+        ({"a": span("1", None, "00.000000", "01.000000"), "b": span("2", None, "00.000000", "02.000000")},
+         {"a": 1.0, "b": 2.0}),
+    ],
+    ids=["empty", "root", "child", "three-levels", "two-roots"],
+)
+def test_backend_calculation_time(metadata, expected):
+    s = make({"c": [0.0]}, metadata=metadata)
+    before = copy.deepcopy(metadata)
+    assert s.get_backend_calculation_time() == expected
+    assert s.metadata == before
+
+
+@pytest.mark.parametrize(
+    "metadata, exc",
+    [
+        ({1: {"parent_id": None}}, TypeError),
+        ({"solve": {k: v for k, v in span("r", None, "00.000000", "01.000000").items() if k != "end_time"}}, KeyError),
+        ({"solve": {**span("r", None, "00.000000", "01.000000"), "end_time": "yesterday"}}, ValueError),
+    ],
+)
+def test_backend_calculation_time_refused(metadata, exc):
+    with pytest.raises(exc):
+        make({"c": [0.0]}, metadata=metadata).get_backend_calculation_time()
+
+
+def test_metadata_cycles_are_collected():
+    import gc
+
+    class Marker:
+        pass
+
+    s = make({"c": [0.0]}, metadata={})
+    marker = Marker()
+    s.metadata["self"], s.metadata["marker"] = s, marker
+    probe = __import__("weakref").ref(marker)
+    del s, marker
+    gc.collect()
+    assert probe() is None
