@@ -59,7 +59,7 @@ $(VPY):
 
 # Installs the Python packages $(1), one progress line per package pip collects.
 define pip_install
-	@echo "==> pip install $(1)"
+	@echo '==> pip install $(1)'
 	@set -o pipefail; $(VPY) -m pip install --progress-bar off $(1) 2>&1 | tee build/pip.log | \
 	  { grep --line-buffered -E '^(Collecting|Successfully installed)' | sed -u 's/^/    /' || true; } \
 	  || { tail -n 30 build/pip.log; exit 1; }
