@@ -407,7 +407,8 @@ class ConstraintSense(_Enum):
 
 @disjoint_base
 class Constraint(_Object):
-    def __init__(self, name: str, expression: _Condition, *, forall: _Forall | None = None) -> None: ...
+    # Only ==, <= and >= make a constraint; other conditions are refused with ModelingError.
+    def __init__(self, name: str, expression: EqualOp | LessThanEqualOp | GreaterThanEqualOp, *, forall: _Forall | None = None) -> None: ...
     @property
     def name(self) -> str: ...
     @property

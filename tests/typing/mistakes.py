@@ -11,6 +11,8 @@ tx.IntegerVar("y", shape=(N,))  # E: the bounds are required
 tx.IntegerVar("y", 0, 1)  # E: the bounds are keyword-only
 flag: bool = x[0] == 1  # E: a comparison builds a condition, not a bool
 tx.Constraint("c", x[0] + 1)  # E: a constraint needs a condition
+tx.Constraint("c", x[0] < 1)  # E: a constraint's sense is ==, <= or >=
+tx.BinaryVar("x", shape=3)  # E: a shape is a sequence
 problem = tx.Problem("p")
 problem += "x[0]"  # E: only expressions, constraints and penalty terms are added
 tx.sum("i", x[i])  # E: a reduction runs over elements
