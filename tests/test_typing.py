@@ -38,3 +38,4 @@ def test_every_mistake_is_flagged():
     flagged = {int(m.group(1)) for m in re.finditer(r"^mistakes\.py:(\d+): error", run.stdout, re.M)}
     assert marked, "no mistake is marked"
     assert flagged == marked, run.stdout
+
