@@ -21,6 +21,7 @@ cap: tx.LessThanEqualOp = tx.sum(t, x[a, t]) <= y[a]
 both: tx.AndOp = (a != t) & (a < t)
 # Arithmetic folds literals, so its result is any expression class; it still compares.
 ratio_is_small: tx.LessThanOp = x[0, 0] / 2 + 0 < 1
+folded: tx.NumberLit = -(tx.NumberLit(2) * 3 + 1) - tx.NumberLit(0.5)
 quadratic: bool = tx.is_quadratic(x[0, 0] ** 2)
 smallest: tx.MinOp = tx.min(x[0, 0], y[0], 3)
 magnitude: tx.AbsOp = tx.abs(y[0] - 4)
