@@ -7,6 +7,7 @@ string it rejects fails the run.
 import pytest
 
 import tarvex as tx
+from conftest import problem
 from latex_check import assert_katex_valid, katex_errors
 
 RENDERED = []
@@ -98,7 +99,6 @@ def test_katex_check_rejects_malformed_latex():
         (tx.ln(tx.min(N, M)), r"\ln \min\left(N, M\right)"),
         # powers and remainders
         (N ** -1, "N^{(-1)}"),
-        (tx.NumberLit(-2) ** N, "(-2)^{N}"),
         ((N + 1) ** 2, r"\left(N + 1\right)^{2}"),
         ((2 * N) ** (N + 1), r"\left(2 \cdot N\right)^{N + 1}"),
         ((N ** 2) ** 3, r"\left(N^{2}\right)^{3}"),
@@ -180,18 +180,15 @@ def test_number_literal_has_no_display_wrapper(value, text):
 
 
 @pytest.mark.parametrize(
-    "expr, text",
-    [(tx.NumberLit(-2) ** N, "(-2) ** N"), (tx.NumberLit(-2.5) ** N + 1, "(-2.5) ** N + 1"),
-     (N ** -2, "N ** -2")],
+    "expr, text, body",
+    [(tx.NumberLit(-2) ** N, "(-2) ** N", "(-2)^{N}"),  # a negative power base is parenthesized
+     (tx.NumberLit(-2.5) ** N + 1, "(-2.5) ** N + 1", None), (N ** -2, "N ** -2", None),
+     (N + tx.NumberLit(-float("nan")), "N + NaN", "N + NaN")],  # a negative NaN keeps its plus sign
 )
-def test_negative_power_base_is_parenthesized_in_text(expr, text):
+def test_text_and_latex_of_signed_literals(expr, text, body):
     assert str(expr) == text
-
-
-def test_negative_nan_term_keeps_its_plus_sign():
-    s = N + tx.NumberLit(-float("nan"))
-    assert str(s) == "N + NaN"
-    assert latex(s) == dm("N + NaN")
+    if body is not None:
+        assert latex(expr) == dm(body)
 
 
 SET_LATEX_CLASSES = """Placeholder Element Subscript ArrayLength BinaryVar IntegerVar ContinuousVar
@@ -334,34 +331,32 @@ ESCAPES = [
 def test_names_are_escaped(name, escaped):
     c = tx.Constraint(name, x[0] <= 1)
     assert latex(c) == array(rf" & \text{{{escaped}}} & \displaystyle x_{{0}} \leq 1 &  \\")
-    prob = tx.Problem(name)
-    prob += tx.CustomPenaltyTerm(name, x[0])
-    doc = latex(prob)
+    doc = latex(problem(name, tx.CustomPenaltyTerm(name, x[0])))
     assert doc.startswith("\\begin{array}{cccc}\n\\text{Problem:} & \\text{" + escaped + "} & & \\\\\n")
     assert "\\text{penalty terms} & & & \\\\ & \\text{" + escaped + "} & " in doc
 
 
-def test_problem_without_constraints_or_penalties():
-    v = tx.Placeholder("v", ndim=1)
-    p = tx.Problem("knapsack", sense=tx.ProblemSense.MAXIMIZE)
-    p += tx.sum(i, v[i] * x[i])
-    assert latex(p) == lines(
-        r"\begin{array}{cccc}",
-        r"\text{Problem:} & \text{knapsack} & & \\",
-        r"& & \max \quad \displaystyle \sum_{i = 0}^{N - 1} v_{i} \cdot x_{i} & \\",
-        "",  # no constraints
-        "",  # no penalty terms
-        r"\text{{where}} & & & \\",
-        r"& x & 1\text{-dim binary variable}\\",
-        *[""] * 4,  # no integer, continuous, semi-integer or semi-continuous variables
-        r"\end{array}",
-    )
+@pytest.mark.parametrize(
+    "p, middle",
+    [
+        (problem("knapsack", tx.sum(i, tx.Placeholder("v", ndim=1)[i] * x[i]), sense=tx.ProblemSense.MAXIMIZE),
+         [r"& & \max \quad \displaystyle \sum_{i = 0}^{N - 1} v_{i} \cdot x_{i} & \\",
+          "",  # no constraints
+          "",  # no penalty terms
+          r"\text{{where}} & & & \\",
+          r"& x & 1\text{-dim binary variable}\\",
+          *[""] * 4]),  # no integer, continuous, semi-integer or semi-continuous variables
+        (problem("empty"), [r"& & \min \quad \displaystyle 0 & \\", *[""] * 8]),
+    ],
+    ids=["no-constraints-or-penalties", "no-variables"],
+)
+def test_problem_documents(p, middle):
+    assert latex(p) == lines(r"\begin{array}{cccc}", rf"\text{{Problem:}} & \text{{{p.name}}} & & \\",
+                             *middle, r"\end{array}")
 
 
 def test_problem_with_penalties_and_no_constraints():
-    p = tx.Problem("penalized")
-    p += tx.CustomPenaltyTerm("each", 2 * x[i], forall=i)
-    doc = latex(p)
+    doc = latex(problem("penalized", tx.CustomPenaltyTerm("each", 2 * x[i], forall=i)))
     assert "s.t." not in doc
     assert doc.split("\n")[3:5] == [
         "",
@@ -381,13 +376,12 @@ def test_problem_with_everything():
     s = tx.SemiIntegerVar("s", lower_bound=N, upper_bound=N + 5, description="batch size")
     z = tx.SemiContinuousVar("z", shape=[N], lower_bound=u, upper_bound=N ** 2,
                              description="flow")
-    p = tx.Problem("full_model", sense=tx.ProblemSense.MAXIMIZE)
-    p += tx.sum(i, b[i] + n[i])
-    p += tx.Constraint("link", n[i] <= z[i], forall=i)
-    p += tx.Constraint("cap", tx.sum(jm, w[i, jm]) >= s, forall=[i])
-    p += tx.Constraint("pair", b[i] + b[jm] <= 1, forall=[i, (jm, jm != i)])
-    p += tx.CustomPenaltyTerm("pen", (tx.sum(i, b[i]) - 1) ** 2)
-    p += tx.CustomPenaltyTerm("each", n[i] * 2 + B, forall=i)  # B occurs only here
+    p = problem("full_model", tx.sum(i, b[i] + n[i]), tx.Constraint("link", n[i] <= z[i], forall=i),
+                tx.Constraint("cap", tx.sum(jm, w[i, jm]) >= s, forall=[i]),
+                tx.Constraint("pair", b[i] + b[jm] <= 1, forall=[i, (jm, jm != i)]),
+                tx.CustomPenaltyTerm("pen", (tx.sum(i, b[i]) - 1) ** 2),
+                tx.CustomPenaltyTerm("each", n[i] * 2 + B, forall=i),  # B occurs only here
+                sense=tx.ProblemSense.MAXIMIZE)
     range_m = r"\left\{0,\ldots,M - 1\right\}"
     assert latex(p) == lines(
         r"\begin{array}{cccc}",
@@ -418,22 +412,10 @@ def test_problem_with_everything():
     )
 
 
-def test_problem_without_variables():
-    assert latex(tx.Problem("empty")) == lines(
-        r"\begin{array}{cccc}",
-        r"\text{Problem:} & \text{empty} & & \\",
-        r"& & \min \quad \displaystyle 0 & \\",
-        *[""] * 8,
-        r"\end{array}",
-    )
-
-
 def test_power_node_vs_power_objective():
     square = tx.BinaryVar("x") ** 2
     assert latex(square) == dm("x^{2}")
-    p = tx.Problem("p")
-    p += square
-    assert latex(p).split("\n")[2] == r"& & \min \quad \displaystyle \left(x^{2}\right) & \\"
+    assert latex(problem("p", square)).split("\n")[2] == r"& & \min \quad \displaystyle \left(x^{2}\right) & \\"
 
 
 def _where_block(p):
@@ -452,10 +434,7 @@ def _where_block(p):
     ids=["objective-and-constraint", "equal-copy"],
 )
 def test_variable_listed_once(additions):
-    p = tx.Problem("p")
-    for item in additions():
-        p += item
-    assert _where_block(p) == [r"& x & 1\text{-dim binary variable}\\", "", "", "", "", ""]
+    assert _where_block(problem("p", *additions())) == [r"& x & 1\text{-dim binary variable}\\", "", "", "", "", ""]
 
 
 @pytest.mark.parametrize(
@@ -472,8 +451,6 @@ def test_variable_listed_once(additions):
 )
 def test_variable_bounds(lower, upper, ndim, low, up):
     v = tx.IntegerVar("n", shape=[N] * ndim, lower_bound=lower, upper_bound=upper)
-    p = tx.Problem("p")
-    p += v[(0,) * ndim]
-    assert _where_block(p)[1] == (
+    assert _where_block(problem("p", v[(0,) * ndim]))[1] == (
         rf"& n & {ndim}\text{{-dim integer variable}}\\"
         rf" & & \text{{lower bound: }}{low} & \\ & & \text{{upper bound: }}{up} & \\")
