@@ -210,6 +210,9 @@ def test_dense_sparse_round_trip(a):
          "Record(solution={'x': [[[0, 1, 0],\n [2, 0, 3]], 2]}, num_occurrences=[1, 2])"),
         ({"x": [np.arange(8.0).reshape(2, 2, 2) / 2]}, [1],
          "Record(solution={'x': [[[[0, 0.5],\n  [1, 1.5]],\n\n [[2, 2.5],\n  [3, 3.5]]]]}, num_occurrences=[1])"),
+        ({"x": [np.zeros((3, 0))]}, [1], "Record(solution={'x': [[[],\n [],\n []]]}, num_occurrences=[1])"),
+        ({"x": [np.zeros((10**9, 0))]}, [1],  # empty, with a long axis: abbreviated
+         "Record(solution={'x': [[" + "[],\n " * 5 + "...,\n " + "[],\n " * 4 + "[]]]}, num_occurrences=[1])"),
     ],
 )
 def test_text(solution, counts, text):
@@ -229,12 +232,6 @@ def test_text(solution, counts, text):
 def test_text_abbreviation(shape, text):
     r = tx.Record({"x": [np.arange(np.prod(shape), dtype=float).reshape(shape)]}, [1])
     assert repr(r) == "Record(solution={'x': [" + text + "]}, num_occurrences=[1])"
-
-
-def test_text_of_an_empty_array_with_a_long_axis_is_abbreviated():
-    r = tx.Record({"x": [np.zeros((10**9, 0))]}, [1])
-    assert repr(r) == "Record(solution={'x': [[" + "[],\n " * 5 + "...,\n " + "[],\n " * 4 + "[]]]}, num_occurrences=[1])"
-    assert repr(tx.Record({"x": [np.zeros((3, 0))]}, [1])) == "Record(solution={'x': [[[],\n [],\n []]]}, num_occurrences=[1])"
 
 
 def test_text_abbreviates_outer_axes_to_three_and_three():
