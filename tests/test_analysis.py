@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import problem
 
 a, b, n = tx.Placeholder("a"), tx.Placeholder("b"), tx.Placeholder("n")
 N = tx.Placeholder("N")
@@ -122,11 +123,8 @@ def test_extract_nodes_of_conditions_constraints_penalties_and_forall():
 
 
 def test_extract_nodes_of_a_problem_in_name_order():
-    p = tx.Problem("p")
-    p += a * x
-    p += tx.Constraint("second", y <= b, forall=None)
-    p += tx.Constraint("first", z >= n)
-    p += tx.CustomPenaltyTerm("penalty", tx.Placeholder("q") * x)
+    p = problem("p", a * x, tx.Constraint("second", y <= b, forall=None), tx.Constraint("first", z >= n),
+                tx.CustomPenaltyTerm("penalty", tx.Placeholder("q") * x))
     got = tx.extract_nodes(p, tx.Placeholder)
     assert [str(g) for g in got] == ["a", "n", "b", "q"]
 
@@ -148,11 +146,8 @@ def test_extract_variables_documented_example():
     n_ = tx.Placeholder("n")
     i_ = tx.Element("i", belong_to=n_)
     xv, yv, zv = (tx.BinaryVar(s, shape=(n_,)) for s in "xyz")
-    p = tx.Problem("p")
-    p += tx.sum(i_, xv[i_])
-    p += tx.Constraint("c", yv[i_] <= 1, forall=i_)
-    p += tx.CustomPenaltyTerm("q", zv[i_], forall=[i_])
-    got = tx.extract_variables(p)
+    got = tx.extract_variables(problem("p", tx.sum(i_, xv[i_]), tx.Constraint("c", yv[i_] <= 1, forall=i_),
+                                       tx.CustomPenaltyTerm("q", zv[i_], forall=[i_])))
     assert [v.name for v in got] == ["i", "n", "x", "y", "z"]
     assert same_nodes(got, [i_, n_, xv, yv, zv])
 
