@@ -7,6 +7,7 @@ import signal
 import pytest
 
 import tarvex as tx
+from conftest import problem
 
 N = tx.Placeholder("N")
 i = tx.Element("i", belong_to=N)
@@ -81,10 +82,7 @@ def test_walks_over_shared_subtrees_cost_distinct_nodes(walk, expected):
 
 
 def test_problem_accepts_and_checks_shared_subtrees():
-    p = tx.Problem("p")
-    p += doubling()
-    p += tx.Constraint("k", doubling() <= 1)
-    p += tx.CustomPenaltyTerm("q", doubling())
+    p = problem("p", doubling(), tx.Constraint("k", doubling() <= 1), tx.CustomPenaltyTerm("q", doubling()))
     with pytest.raises(tx.ModelingError, match="Duplicated name"):
         p += tx.Constraint("k2", doubling(leaf=c * tx.IntegerVar("b", lower_bound=0, upper_bound=1)) <= 1)
 
