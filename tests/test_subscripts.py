@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import DV_KINDS
 
 N = tx.Placeholder("N")
 i, j = tx.Element("i", N), tx.Element("j", N)
@@ -10,13 +11,6 @@ e = tx.Element("e", a)
 y = tx.BinaryVar("y")
 x = tx.BinaryVar("x", shape=[N])
 x2 = tx.IntegerVar("x", shape=[2, 3], lower_bound=0, upper_bound=5)
-DV_KINDS = [
-    (tx.BinaryVar, "Binary", {}),
-    (tx.IntegerVar, "Integer", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.ContinuousVar, "Continuous", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.SemiIntegerVar, "SemiInteger", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.SemiContinuousVar, "SemiContinuous", {"lower_bound": 0, "upper_bound": 5}),
-]
 P_A = "Placeholder(name='a', ndim=2)"
 R_I = "Element(name='i', belong_to=(NumberLit(value=0), Placeholder(name='N', ndim=0)))"
 R_J = R_I.replace("'i'", "'j'")
