@@ -101,19 +101,16 @@ def test_returned_dicts_are_copies():
 
 
 # each case: objects added first, then the one whose addition must fail, and the duplicated names
-@pytest.mark.parametrize(
-    "first, other, names",
-    [
-        ([tx.Constraint("c", x <= 1)], PX, {"x"}),
-        ([x], tx.CustomPenaltyTerm("t", y * PX), {"x"}),
-        ([x], tx.Constraint("c", tx.IntegerVar("x", lower_bound=0, upper_bound=2) >= 0), {"x"}),
-        ([w[0]], tx.Constraint("c", tx.BinaryVar("w", shape=[3])[0] <= 1), {"w"}),
-        ([tx.Placeholder("a") * x], tx.Constraint("c", tx.Placeholder("a", ndim=1)[0] * x <= 1), {"a"}),
-        ([tx.sum(i, w[i])], tx.Constraint("c", y + tx.Element("i", 5) <= 1, forall=tx.Element("i", 5)), {"i"}),
-        ([x, tx.CustomPenaltyTerm("t", y)], tx.Constraint("c", PX * tx.Placeholder("y") * w[0] <= 1),
-         {"x", "y"}),
-    ],
-)
+@pytest.mark.parametrize("first, other, names", [
+    ([tx.Constraint("c", x <= 1)], PX, {"x"}),
+    ([x], tx.CustomPenaltyTerm("t", y * PX), {"x"}),
+    ([x], tx.Constraint("c", tx.IntegerVar("x", lower_bound=0, upper_bound=2) >= 0), {"x"}),
+    ([w[0]], tx.Constraint("c", tx.BinaryVar("w", shape=[3])[0] <= 1), {"w"}),
+    ([tx.Placeholder("a") * x], tx.Constraint("c", tx.Placeholder("a", ndim=1)[0] * x <= 1), {"a"}),
+    ([tx.sum(i, w[i])], tx.Constraint("c", y + tx.Element("i", 5) <= 1, forall=tx.Element("i", 5)), {"i"}),
+    ([x, tx.CustomPenaltyTerm("t", y)], tx.Constraint("c", PX * tx.Placeholder("y") * w[0] <= 1),
+     {"x", "y"}),
+])
 def test_duplicated_names_are_rejected(first, other, names):
     p = problem("p", *first, sense=MAX)
     before = state(p)
@@ -124,15 +121,11 @@ def test_duplicated_names_are_rejected(first, other, names):
     assert state(p) == before
 
 
-@pytest.mark.parametrize(
-    "objs",
-    [
-        [tx.sum(i, w[i]), tx.Constraint("c", w[i] <= N, forall=i), tx.CustomPenaltyTerm("t", w[i], forall=i)],
-        [tx.Placeholder("a", latex="A") * x, tx.Constraint("c", tx.Placeholder("a") * x <= 1),
-         tx.CustomPenaltyTerm("t", tx.Placeholder("a", description="the a") * tx.BinaryVar("x", latex="X"))],
-    ],
-    ids=["same-variable", "latex-and-description-ignored"],
-)
+@pytest.mark.parametrize("objs", [
+    [tx.sum(i, w[i]), tx.Constraint("c", w[i] <= N, forall=i), tx.CustomPenaltyTerm("t", w[i], forall=i)],
+    [tx.Placeholder("a", latex="A") * x, tx.Constraint("c", tx.Placeholder("a") * x <= 1),
+     tx.CustomPenaltyTerm("t", tx.Placeholder("a", description="the a") * tx.BinaryVar("x", latex="X"))],
+], ids=["same-variable", "latex-and-description-ignored"])
 def test_same_variable_in_many_places_is_accepted(objs):
     assert repr(problem("p", *objs).objective) == repr(objs[0])
 
