@@ -164,7 +164,7 @@ fuzz: $(STAMPS)/pydeps $(STAMPS)/fuzzdeps
 	  if [ -d tests/fuzz/corpus/$$name ]; then cp -r tests/fuzz/corpus/$$name/. $(FUZZ_DIR)/corpus/$$name/; fi; \
 	  echo "fuzzing $$name for $(FUZZ_SECONDS) s"; \
 	  ASAN_OPTIONS=detect_leaks=1 $(FUZZ_DIR)/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
-	    -rss_limit_mb=4096 -print_final_stats=1 $(FUZZ_DIR)/corpus/$$name 2>$(FUZZ_DIR)/$$name.log \
+	    -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/$$name-  $(FUZZ_DIR)/corpus/$$name 2>$(FUZZ_DIR)/$$name.log \
 	    || { tail -n 60 $(FUZZ_DIR)/$$name.log; exit 1; }; \
 	  grep -E "stat::number_of_executed_units|Done [0-9]+ runs" $(FUZZ_DIR)/$$name.log | tail -n 2; \
 	done

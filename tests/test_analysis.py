@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import problem
 
 a, b, n = tx.Placeholder("a"), tx.Placeholder("b"), tx.Placeholder("n")
 N = tx.Placeholder("N")
@@ -24,28 +25,25 @@ def same_nodes(got, expected):
     )
 
 
-@pytest.mark.parametrize(
-    "build, linear, quadratic, higher, dynamic",
-    [
-        (lambda: 1, False, False, False, False),
-        (lambda: a * b + tx.abs(n), False, False, False, False),
-        (lambda: x + y, True, False, False, False),
-        (lambda: x / a, True, False, False, False),
-        (lambda: xs[i] + A.len_at(0) * x, True, False, False, False),
-        (lambda: tx.sum(i, xs[i]), True, False, False, False),
-        (lambda: tx.abs(a) * x + a % n, True, False, False, False),
-        (lambda: x * y, False, True, False, False),
-        (lambda: x**2, False, True, False, False),
-        (lambda: (x**2) ** 0.5, False, True, False, False),
-        (lambda: x * y * z, False, False, True, False),
-        (lambda: x**1.5, False, False, False, False),
-        (lambda: tx.prod(r3, xs[r3]), False, False, True, False),
-        (lambda: tx.prod(i, xs[i]), False, False, False, True),
-        (lambda: tx.prod(e1, xs[e1]), False, False, False, True),
-        (lambda: a**n, False, False, False, True),
-        (lambda: x * y + tx.prod(rN, a), False, False, False, True),
-    ],
-)
+@pytest.mark.parametrize("build, linear, quadratic, higher, dynamic", [
+    (lambda: 1, False, False, False, False),
+    (lambda: a * b + tx.abs(n), False, False, False, False),
+    (lambda: x + y, True, False, False, False),
+    (lambda: x / a, True, False, False, False),
+    (lambda: xs[i] + A.len_at(0) * x, True, False, False, False),
+    (lambda: tx.sum(i, xs[i]), True, False, False, False),
+    (lambda: tx.abs(a) * x + a % n, True, False, False, False),
+    (lambda: x * y, False, True, False, False),
+    (lambda: x**2, False, True, False, False),
+    (lambda: (x**2) ** 0.5, False, True, False, False),
+    (lambda: x * y * z, False, False, True, False),
+    (lambda: x**1.5, False, False, False, False),
+    (lambda: tx.prod(r3, xs[r3]), False, False, True, False),
+    (lambda: tx.prod(i, xs[i]), False, False, False, True),
+    (lambda: tx.prod(e1, xs[e1]), False, False, False, True),
+    (lambda: a**n, False, False, False, True),
+    (lambda: x * y + tx.prod(rN, a), False, False, False, True),
+])
 def test_degree_classification(build, linear, quadratic, higher, dynamic):
     expr = build()
     assert tx.is_linear(expr) is linear
@@ -85,15 +83,12 @@ def test_extract_nodes_is_pre_order_with_sets_and_conditions():
     ]
 
 
-@pytest.mark.parametrize(
-    "classes, expected",
-    [
-        (tx.Placeholder, ["a", "b"]),
-        ((), []),
-        (object, []),                   # classes are matched exactly, not as subclasses
-        ((tx.MulOp, tx.NumberLit), ["a * b", "2"]),
-    ],
-)
+@pytest.mark.parametrize("classes, expected", [
+    (tx.Placeholder, ["a", "b"]),
+    ((), []),
+    (object, []),                   # classes are matched exactly, not as subclasses
+    ((tx.MulOp, tx.NumberLit), ["a * b", "2"]),
+])
 def test_extract_nodes_class_selection(classes, expected):
     got = tx.extract_nodes(a * b + 2, classes)
     assert [str(g) for g in got] == expected
@@ -122,22 +117,16 @@ def test_extract_nodes_of_conditions_constraints_penalties_and_forall():
 
 
 def test_extract_nodes_of_a_problem_in_name_order():
-    p = tx.Problem("p")
-    p += a * x
-    p += tx.Constraint("second", y <= b, forall=None)
-    p += tx.Constraint("first", z >= n)
-    p += tx.CustomPenaltyTerm("penalty", tx.Placeholder("q") * x)
+    p = problem("p", a * x, tx.Constraint("second", y <= b, forall=None), tx.Constraint("first", z >= n),
+                tx.CustomPenaltyTerm("penalty", tx.Placeholder("q") * x))
     got = tx.extract_nodes(p, tx.Placeholder)
     assert [str(g) for g in got] == ["a", "n", "b", "q"]
 
 
-@pytest.mark.parametrize(
-    "obj, exc, message",
-    [
-        ("a", TypeError, r"^argument 'obj': failed to convert into expression\.$"),
-        ([i, i], tx.ModelingError, r"^forall has duplicated indices$"),
-    ],
-)
+@pytest.mark.parametrize("obj, exc, message", [
+    ("a", TypeError, r"^argument 'obj': failed to convert into expression\.$"),
+    ([i, i], tx.ModelingError, r"^forall has duplicated indices$"),
+])
 @pytest.mark.parametrize("call", [lambda o: tx.extract_nodes(o, tx.Placeholder), tx.extract_variables])
 def test_extraction_refuses_other_objects(call, obj, exc, message):
     with pytest.raises(exc, match=message):
@@ -148,27 +137,21 @@ def test_extract_variables_documented_example():
     n_ = tx.Placeholder("n")
     i_ = tx.Element("i", belong_to=n_)
     xv, yv, zv = (tx.BinaryVar(s, shape=(n_,)) for s in "xyz")
-    p = tx.Problem("p")
-    p += tx.sum(i_, xv[i_])
-    p += tx.Constraint("c", yv[i_] <= 1, forall=i_)
-    p += tx.CustomPenaltyTerm("q", zv[i_], forall=[i_])
-    got = tx.extract_variables(p)
+    got = tx.extract_variables(problem("p", tx.sum(i_, xv[i_]), tx.Constraint("c", yv[i_] <= 1, forall=i_),
+                                       tx.CustomPenaltyTerm("q", zv[i_], forall=[i_])))
     assert [v.name for v in got] == ["i", "n", "x", "y", "z"]
     assert same_nodes(got, [i_, n_, xv, yv, zv])
 
 
-@pytest.mark.parametrize(
-    "build, expected",
-    [
-        (lambda: a + tx.Placeholder("a", latex="A", description="d") + a, ["a"]),
-        (lambda: a + tx.Placeholder("a", ndim=1)[0], ["a", "a"]),
-        (lambda: xs[i] + xs[j], ["xs", "i", "N", "j"]),
-        (lambda: A.len_at(0) + A.len_at(0, description="rows") + A.len_at(1),
-         ["len(A, 0)", "A", "len(A, 1)"]),
-        (lambda: tx.Element("k", belong_to=A[i]), ["k", "A", "i", "N"]),
-        (lambda: [i, (j, j != a)], ["i", "N", "j", "a"]),
-    ],
-)
+@pytest.mark.parametrize("build, expected", [
+    (lambda: a + tx.Placeholder("a", latex="A", description="d") + a, ["a"]),
+    (lambda: a + tx.Placeholder("a", ndim=1)[0], ["a", "a"]),
+    (lambda: xs[i] + xs[j], ["xs", "i", "N", "j"]),
+    (lambda: A.len_at(0) + A.len_at(0, description="rows") + A.len_at(1),
+     ["len(A, 0)", "A", "len(A, 1)"]),
+    (lambda: tx.Element("k", belong_to=A[i]), ["k", "A", "i", "N"]),
+    (lambda: [i, (j, j != a)], ["i", "N", "j", "a"]),
+])
 def test_extract_variables_distinct_in_first_appearance_order(build, expected):
     assert [str(v) for v in tx.extract_variables(build())] == expected
 

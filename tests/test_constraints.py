@@ -40,15 +40,12 @@ def test_constraint_sense(sense, name, value):
         sense < S.GREATER_THAN_EQUAL
 
 
-@pytest.mark.parametrize(
-    "build, sense, left, right",
-    [
-        (lambda: y == 1, S.EQUAL, "y", "1"),
-        (lambda: y + a <= 2, S.LESS_THAN_EQUAL, "y + a", "2"),
-        (lambda: y >= a, S.GREATER_THAN_EQUAL, "y", "a"),
-        (lambda: 1 >= y, S.LESS_THAN_EQUAL, "y", "1"),
-    ],
-)
+@pytest.mark.parametrize("build, sense, left, right", [
+    (lambda: y == 1, S.EQUAL, "y", "1"),
+    (lambda: y + a <= 2, S.LESS_THAN_EQUAL, "y + a", "2"),
+    (lambda: y >= a, S.GREATER_THAN_EQUAL, "y", "a"),
+    (lambda: 1 >= y, S.LESS_THAN_EQUAL, "y", "1"),
+])
 def test_constraint_sides_and_sense(build, sense, left, right):
     cond = build()
     c = tx.Constraint("c", cond)
@@ -69,16 +66,13 @@ def test_constraint_with_forall_item():
     assert len(c.forall) == 1 and type(c.forall[0]) is tx.Element and repr(c.forall[0]) == repr(i)
 
 
-@pytest.mark.parametrize(
-    "expr, forall, shape",
-    [
-        (y, None, []),
-        (w[i], (i, i != 2), [("i", "i != 2")]),
-        (w[i], (i,), ["i"]),
-        (w[k], [k, i], ["k", "i"]),
-        (w[k], [i, (k, (k != i) & (k > 0))], ["i", ("k", "k != i and k > 0")]),
-    ],
-)
+@pytest.mark.parametrize("expr, forall, shape", [
+    (y, None, []),
+    (w[i], (i, i != 2), [("i", "i != 2")]),
+    (w[i], (i,), ["i"]),
+    (w[k], [k, i], ["k", "i"]),
+    (w[k], [i, (k, (k != i) & (k > 0))], ["i", ("k", "k != i and k > 0")]),
+])
 def test_forall_forms(expr, forall, shape):
     for build in both(expr, forall):
         got = build().forall
@@ -94,15 +88,12 @@ def test_forall_conversion_error(forall):
         assert str(info.value).endswith("failed to create a forall list object")
 
 
-@pytest.mark.parametrize(
-    "forall, message",
-    [
-        ([i, i], "forall has duplicated indices"),
-        ([(i, i != j), j], "forall scope error"),
-        ([i, (j, j != k)], "forall scope error"),
-        ([(i, i != j), i], "forall scope error"),  # the scope of an item is checked before later items
-    ],
-)
+@pytest.mark.parametrize("forall, message", [
+    ([i, i], "forall has duplicated indices"),
+    ([(i, i != j), j], "forall scope error"),
+    ([i, (j, j != k)], "forall scope error"),
+    ([(i, i != j), i], "forall scope error"),  # the scope of an item is checked before later items
+])
 def test_forall_list_invariants(forall, message):
     for build in both(x[i, j], forall):
         with pytest.raises(tx.ModelingError) as info:
@@ -119,16 +110,13 @@ def test_valid_forall_against_expression(expr, forall):
     assert [str(t) for t in c.forall] == [str(t) for t in p.forall]
 
 
-@pytest.mark.parametrize(
-    "expr, forall, message",
-    [
-        (w[i], None, "Invalid forall:" + FREE + "i"),
-        (w[i], [i, j], "Invalid forall:" + EXTRA + "j"),
-        (w[i], j, "Invalid forall:" + FREE + "i" + EXTRA + "j"),
-        (w[k], k, "Invalid forall:" + FREE + "i"),
-        (tx.sum(i, w[i]), i, BOUND + "i"),
-    ],
-)
+@pytest.mark.parametrize("expr, forall, message", [
+    (w[i], None, "Invalid forall:" + FREE + "i"),
+    (w[i], [i, j], "Invalid forall:" + EXTRA + "j"),
+    (w[i], j, "Invalid forall:" + FREE + "i" + EXTRA + "j"),
+    (w[k], k, "Invalid forall:" + FREE + "i"),
+    (tx.sum(i, w[i]), i, BOUND + "i"),
+])
 def test_forall_against_expression(expr, forall, message):
     for build in both(expr, forall):
         with pytest.raises(tx.ModelingError) as info:
@@ -149,49 +137,40 @@ def test_constraint_rejects_other_conditions(build):
     assert str(info.value) == NOT_A_SENSE
 
 
-@pytest.mark.parametrize(
-    "build, message",
-    [
-        (lambda: tx.Constraint("c", a <= 1), NO_VAR),
-        (lambda: tx.Constraint("c", v[i] <= 1), "Invalid forall:" + FREE + "i"),  # forall first
-        (lambda: tx.Constraint("c", a < 1), NOT_A_SENSE),  # the sense before the variables
-        (lambda: tx.CustomPenaltyTerm("p", a), NO_VAR_TERM),
-        (lambda: tx.CustomPenaltyTerm("p", v[i]), "Invalid forall:" + FREE + "i"),
-    ],
-)
+@pytest.mark.parametrize("build, message", [
+    (lambda: tx.Constraint("c", a <= 1), NO_VAR),
+    (lambda: tx.Constraint("c", v[i] <= 1), "Invalid forall:" + FREE + "i"),  # forall first
+    (lambda: tx.Constraint("c", a < 1), NOT_A_SENSE),  # the sense before the variables
+    (lambda: tx.CustomPenaltyTerm("p", a), NO_VAR_TERM),
+    (lambda: tx.CustomPenaltyTerm("p", v[i]), "Invalid forall:" + FREE + "i"),
+])
 def test_check_order(build, message):
     with pytest.raises(tx.ModelingError) as info:
         build()
     assert str(info.value) == message
 
 
-@pytest.mark.parametrize(
-    "build, message",
-    [
-        (lambda: tx.Constraint("c", y), "argument 'expression': failed to convert into a conditional expression."),
-        (lambda: tx.CustomPenaltyTerm("p", y <= 1), "argument 'expression': failed to convert into expression."),
-        (lambda: tx.Constraint(1, y <= 1), "argument 'name': "),
-    ],
-)
+@pytest.mark.parametrize("build, message", [
+    (lambda: tx.Constraint("c", y), "argument 'expression': failed to convert into a conditional expression."),
+    (lambda: tx.CustomPenaltyTerm("p", y <= 1), "argument 'expression': failed to convert into expression."),
+    (lambda: tx.Constraint(1, y <= 1), "argument 'name': "),
+])
 def test_argument_conversion_errors(build, message):
     with pytest.raises(TypeError) as info:
         build()
     assert str(info.value).startswith(message)
 
 
-@pytest.mark.parametrize(
-    "build, text",
-    [
-        (lambda: tx.Constraint("constraint", tx.sum(i, x[i, j]) == 1, forall=j),
-         'Constraint(name="constraint", expression=sum(i in [0..N), x[i, j]) == 1, forall=[j])'),
-        (lambda: tx.Constraint("constraint", x[i, j] <= 2, forall=[i, (j, j != i)]),
-         'Constraint(name="constraint", expression=x[i, j] <= 2, forall=[i, (j, j != i)])'),
-        (lambda: tx.CustomPenaltyTerm("custom penalty term", (x[i, j] - 2) ** 2, forall=[i, (j, j != i)]),
-         'CustomPenaltyTerm(name="custom penalty term", expression=((x[i, j] - 2) ** 2), '
-         "forall=[i, (j, j != i)])"),
-        (lambda: tx.Constraint("c", y ** 2 >= 1), 'Constraint(name="c", expression=y ** 2 >= 1)'),
-    ],
-)
+@pytest.mark.parametrize("build, text", [
+    (lambda: tx.Constraint("constraint", tx.sum(i, x[i, j]) == 1, forall=j),
+     'Constraint(name="constraint", expression=sum(i in [0..N), x[i, j]) == 1, forall=[j])'),
+    (lambda: tx.Constraint("constraint", x[i, j] <= 2, forall=[i, (j, j != i)]),
+     'Constraint(name="constraint", expression=x[i, j] <= 2, forall=[i, (j, j != i)])'),
+    (lambda: tx.CustomPenaltyTerm("custom penalty term", (x[i, j] - 2) ** 2, forall=[i, (j, j != i)]),
+     'CustomPenaltyTerm(name="custom penalty term", expression=((x[i, j] - 2) ** 2), '
+     "forall=[i, (j, j != i)])"),
+    (lambda: tx.Constraint("c", y ** 2 >= 1), 'Constraint(name="c", expression=y ** 2 >= 1)'),
+])
 def test_text_forms(build, text):
     obj = build()
     assert repr(obj) == str(obj) == text

@@ -41,16 +41,13 @@ def test_bounded_scalar_with_literal_bounds(cls, word, _l, _u):
         f"{word}Var(name='z', shape=[], lower_bound=NumberLit(value=-1), upper_bound=NumberLit(value=2.5))")
 
 
-@pytest.mark.parametrize(
-    "shape, classes, text",
-    [
-        (None, (), ""),
-        ([2, 2], (tx.NumberLit, tx.NumberLit), "NumberLit(value=2), NumberLit(value=2)"),
-        ([N, 2.5, True], (tx.Placeholder, tx.NumberLit, tx.NumberLit),
-         f"{P_N}, NumberLit(value=2.5), NumberLit(value=1)"),
-        ([U1.len_at(0)], (tx.ArrayLength,), "ArrayLength(array=Placeholder(name='u', ndim=1), axis=0)"),
-    ],
-)
+@pytest.mark.parametrize("shape, classes, text", [
+    (None, (), ""),
+    ([2, 2], (tx.NumberLit, tx.NumberLit), "NumberLit(value=2), NumberLit(value=2)"),
+    ([N, 2.5, True], (tx.Placeholder, tx.NumberLit, tx.NumberLit),
+     f"{P_N}, NumberLit(value=2.5), NumberLit(value=1)"),
+    ([U1.len_at(0)], (tx.ArrayLength,), "ArrayLength(array=Placeholder(name='u', ndim=1), axis=0)"),
+])
 @pytest.mark.parametrize("cls, word", ALL_KINDS)
 def test_shapes(cls, word, shape, classes, text):
     v = make(cls, "v", shape=shape)
@@ -84,18 +81,15 @@ def test_latex_and_description(cls, word):
 
 
 @pytest.mark.parametrize("cls, word", ALL_KINDS)
-@pytest.mark.parametrize(
-    "kwargs, exc, match",
-    [
-        ({"name": 1}, TypeError, r"^argument 'name': "),
-        ({"shape": "ab"}, TypeError, r"^argument 'shape': Can't extract `str` to `Vec`$"),
-        ({"shape": 3}, TypeError, r"^argument 'shape': "),
-        ({"shape": ["a"]}, TypeError, r"^argument 'shape': "),
-        ({"shape": [tx.BinaryVar("y", shape=[3])]}, tx.ModelingError,
-         r"^the dimensionality of the BinaryVar \{ name: y \} must be zero, but is actually 1$"),
-        ({"shape": "ab", "latex": 1}, TypeError, r"^argument 'shape': "),  # in argument order
-    ],
-)
+@pytest.mark.parametrize("kwargs, exc, match", [
+    ({"name": 1}, TypeError, r"^argument 'name': "),
+    ({"shape": "ab"}, TypeError, r"^argument 'shape': Can't extract `str` to `Vec`$"),
+    ({"shape": 3}, TypeError, r"^argument 'shape': "),
+    ({"shape": ["a"]}, TypeError, r"^argument 'shape': "),
+    ({"shape": [tx.BinaryVar("y", shape=[3])]}, tx.ModelingError,
+     r"^the dimensionality of the BinaryVar \{ name: y \} must be zero, but is actually 1$"),
+    ({"shape": "ab", "latex": 1}, TypeError, r"^argument 'shape': "),  # in argument order
+])
 def test_construction_errors(cls, word, kwargs, exc, match):
     kwargs = dict(kwargs)
     name = kwargs.pop("name", "x")
@@ -104,15 +98,12 @@ def test_construction_errors(cls, word, kwargs, exc, match):
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)
-@pytest.mark.parametrize(
-    "lower, upper, message",
-    [
-        (X2[0], 1, ONLY_PLACEHOLDER),
-        (0, X2, NOT_A_BOUND),
-        (0, X2[:, 0], NOT_A_BOUND),
-        ("s", X2[0], NOT_A_BOUND),  # the lower bound is converted first
-    ],
-)
+@pytest.mark.parametrize("lower, upper, message", [
+    (X2[0], 1, ONLY_PLACEHOLDER),
+    (0, X2, NOT_A_BOUND),
+    (0, X2[:, 0], NOT_A_BOUND),
+    ("s", X2[0], NOT_A_BOUND),  # the lower bound is converted first
+])
 def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
     with pytest.raises(tx.ModelingError) as info:
         cls("x", shape=[2], lower_bound=lower, upper_bound=upper)
@@ -120,15 +111,12 @@ def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
 
 
 @pytest.mark.parametrize("cls, word, lower_words, upper_words", BOUNDED)
-@pytest.mark.parametrize(
-    "shape, lower, upper, which, bound_ndim, var_ndim",
-    [
-        ([N], 0, U2, "upper", 2, 1),
-        ([N], U2, U3, "lower", 2, 1),
-        ([], U1, 1, "lower", 1, 0),
-        ([2, 2], 0, U3[0, 0], "upper", 1, 2),
-    ],
-)
+@pytest.mark.parametrize("shape, lower, upper, which, bound_ndim, var_ndim", [
+    ([N], 0, U2, "upper", 2, 1),
+    ([N], U2, U3, "lower", 2, 1),
+    ([], U1, 1, "lower", 1, 0),
+    ([2, 2], 0, U3[0, 0], "upper", 1, 2),
+])
 def test_bound_dimension_mismatch(cls, word, lower_words, upper_words, shape, lower, upper, which,
                                   bound_ndim, var_ndim):
     words = lower_words if which == "lower" else upper_words

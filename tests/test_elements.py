@@ -17,20 +17,17 @@ I_SCALAR = tx.Element("i", N)
 E_VEC = tx.Element("e", E)
 
 
-@pytest.mark.parametrize(
-    "belong_to, text, start_repr, end_repr",
-    [
-        ((0, N), "[0..N)", "NumberLit(value=0)", P_N),
-        (N, "[0..N)", "NumberLit(value=0)", P_N),
-        (5, "[0..5)", "NumberLit(value=0)", "NumberLit(value=5)"),
-        ((0, 2.5), "[0..2.5)", "NumberLit(value=0)", "NumberLit(value=2.5)"),
-        ((N - 1, N), "[N - 1..N)", f"{P_N} + NumberLit(value=-1)", P_N),
-        ((0, a1.len_at(0)), "[0..len(a, 0))", "NumberLit(value=0)",
-         "ArrayLength(array=Placeholder(name='a', ndim=1), axis=0)"),
-        (a1[0], "[0..a[0])", "NumberLit(value=0)", "Placeholder(name='a', ndim=1)[NumberLit(value=0)]"),
-        (I_SCALAR, "[0..i)", "NumberLit(value=0)", repr(I_SCALAR)),
-    ],
-)
+@pytest.mark.parametrize("belong_to, text, start_repr, end_repr", [
+    ((0, N), "[0..N)", "NumberLit(value=0)", P_N),
+    (N, "[0..N)", "NumberLit(value=0)", P_N),
+    (5, "[0..5)", "NumberLit(value=0)", "NumberLit(value=5)"),
+    ((0, 2.5), "[0..2.5)", "NumberLit(value=0)", "NumberLit(value=2.5)"),
+    ((N - 1, N), "[N - 1..N)", f"{P_N} + NumberLit(value=-1)", P_N),
+    ((0, a1.len_at(0)), "[0..len(a, 0))", "NumberLit(value=0)",
+     "ArrayLength(array=Placeholder(name='a', ndim=1), axis=0)"),
+    (a1[0], "[0..a[0])", "NumberLit(value=0)", "Placeholder(name='a', ndim=1)[NumberLit(value=0)]"),
+    (I_SCALAR, "[0..i)", "NumberLit(value=0)", repr(I_SCALAR)),
+])
 def test_range_sets(belong_to, text, start_repr, end_repr):
     i = tx.Element("i", belong_to=belong_to)
     r = i.belong_to
@@ -41,20 +38,17 @@ def test_range_sets(belong_to, text, start_repr, end_repr):
     assert repr(i) == f"Element(name='i', belong_to=({start_repr}, {end_repr}))"
 
 
-@pytest.mark.parametrize(
-    "belong_to, exc, message",
-    [
-        (0, ValueError, "`Range.start` (= 0) is equal to `Range.end` (= 0)"),
-        (-3, ValueError, "`Range.start` (= 0) is larger than `Range.end` (= -3)"),
-        ((3, 1), ValueError, "`Range.start` (= 3) is larger than `Range.end` (= 1)"),
-        ((2.0, 2), ValueError, "`Range.start` (= 2) is equal to `Range.end` (= 2)"),
-        ((0.5, 0), ValueError, "`Range.start` (= 0.5) is larger than `Range.end` (= 0)"),
-        ((math.nan, 1), ValueError, "`Range.start` (= NaN) is larger than `Range.end` (= 1)"),
-        ((0, x), tx.ModelingError, "the upper bound contains a decision variable"),
-        ((x, x + 1), tx.ModelingError, "the lower bound contains a decision variable"),
-        (x1[0], tx.ModelingError, "the upper bound contains a decision variable"),
-    ],
-)
+@pytest.mark.parametrize("belong_to, exc, message", [
+    (0, ValueError, "`Range.start` (= 0) is equal to `Range.end` (= 0)"),
+    (-3, ValueError, "`Range.start` (= 0) is larger than `Range.end` (= -3)"),
+    ((3, 1), ValueError, "`Range.start` (= 3) is larger than `Range.end` (= 1)"),
+    ((2.0, 2), ValueError, "`Range.start` (= 2) is equal to `Range.end` (= 2)"),
+    ((0.5, 0), ValueError, "`Range.start` (= 0.5) is larger than `Range.end` (= 0)"),
+    ((math.nan, 1), ValueError, "`Range.start` (= NaN) is larger than `Range.end` (= 1)"),
+    ((0, x), tx.ModelingError, "the upper bound contains a decision variable"),
+    ((x, x + 1), tx.ModelingError, "the lower bound contains a decision variable"),
+    (x1[0], tx.ModelingError, "the upper bound contains a decision variable"),
+])
 def test_range_checks(belong_to, exc, message):
     with pytest.raises(exc) as info:
         tx.Element("i", belong_to=belong_to)
@@ -87,29 +81,23 @@ def test_elements_of_arrays():
     assert k.ndim == 1 and type(k.belong_to) is tx.Subscript and str(k.belong_to) == "E[0]"
 
 
-@pytest.mark.parametrize(
-    "args, kwargs, exc, match",
-    [
-        ((1, 3), {}, TypeError, r"^argument 'name': "),
-        # latex and description are extracted before the set is converted
-        (("i", "bad"), {"latex": 1}, TypeError, r"^argument 'latex': "),
-        (("i", 3, "I"), {}, TypeError, None),
-        (("i",), {}, TypeError, "belong_to"),
-    ],
-)
+@pytest.mark.parametrize("args, kwargs, exc, match", [
+    ((1, 3), {}, TypeError, r"^argument 'name': "),
+    # latex and description are extracted before the set is converted
+    (("i", "bad"), {"latex": 1}, TypeError, r"^argument 'latex': "),
+    (("i", 3, "I"), {}, TypeError, None),
+    (("i",), {}, TypeError, "belong_to"),
+])
 def test_element_argument_errors(args, kwargs, exc, match):
     with pytest.raises(exc, match=match):
         tx.Element(*args, **kwargs)
 
 
-@pytest.mark.parametrize(
-    "array, axis, text, array_repr",
-    [
-        (E, 1, "len(E, 1)", P_E),
-        (E_VEC, 0, "len(e, 0)", f"Element(name='e', belong_to={P_E})"),
-        (E3[0], 1, "len(E[0], 1)", "Placeholder(name='E', ndim=3)[NumberLit(value=0)]"),
-    ],
-)
+@pytest.mark.parametrize("array, axis, text, array_repr", [
+    (E, 1, "len(E, 1)", P_E),
+    (E_VEC, 0, "len(e, 0)", f"Element(name='e', belong_to={P_E})"),
+    (E3[0], 1, "len(E[0], 1)", "Placeholder(name='E', ndim=3)[NumberLit(value=0)]"),
+])
 def test_array_length(array, axis, text, array_repr):
     for length in (tx.ArrayLength(array, axis), array.len_at(axis)):
         assert type(length) is tx.ArrayLength and str(length) == text and length.axis == axis
@@ -123,33 +111,27 @@ def test_array_length(array, axis, text, array_repr):
         array.len_at(axis, "n")  # latex is keyword-only
 
 
-@pytest.mark.parametrize(
-    "array, axis, exc, match",
-    [
-        (3, 0, TypeError, r"unsupported type$"),
-        (x2, 0, TypeError, r"unsupported type$"),
-        (E, -1, OverflowError, r"^argument 'axis': "),
-        (E, 1.0, TypeError, r"^argument 'axis': "),
-    ],
-)
+@pytest.mark.parametrize("array, axis, exc, match", [
+    (3, 0, TypeError, r"unsupported type$"),
+    (x2, 0, TypeError, r"unsupported type$"),
+    (E, -1, OverflowError, r"^argument 'axis': "),
+    (E, 1.0, TypeError, r"^argument 'axis': "),
+])
 def test_array_length_argument_errors(array, axis, exc, match):
     with pytest.raises(exc, match=match):
         tx.ArrayLength(array, axis)
 
 
-@pytest.mark.parametrize(
-    "array, axis, constructor_message, len_at_message",
-    [
-        (N, 0, "the placeholder N is a scalar", None),
-        (I_SCALAR, 0, "the element i is a scalar", None),
-        (E, 2, "axis 2 is out of bounds for the axis of the array E", None),
-        (E_VEC, 1, "axis 1 is out of bounds for the axis of the array e", None),
-        (E3[0], 2, "axis 2 is out of bounds for the axis of the array E[0]", None),
-        (E3[0, 0, 0], 0, "the subscripted variable E[0, 0, 0] is a scalar", "Can't get length of a scalar"),
-        (x2[0], 0, "the subscripted variable x[0] is a decision variable", None),
-        (x1[0], 0, "the subscripted variable x[0] is a decision variable", "Can't get length of a scalar"),
-    ],
-)
+@pytest.mark.parametrize("array, axis, constructor_message, len_at_message", [
+    (N, 0, "the placeholder N is a scalar", None),
+    (I_SCALAR, 0, "the element i is a scalar", None),
+    (E, 2, "axis 2 is out of bounds for the axis of the array E", None),
+    (E_VEC, 1, "axis 1 is out of bounds for the axis of the array e", None),
+    (E3[0], 2, "axis 2 is out of bounds for the axis of the array E[0]", None),
+    (E3[0, 0, 0], 0, "the subscripted variable E[0, 0, 0] is a scalar", "Can't get length of a scalar"),
+    (x2[0], 0, "the subscripted variable x[0] is a decision variable", None),
+    (x1[0], 0, "the subscripted variable x[0] is a decision variable", "Can't get length of a scalar"),
+])
 def test_array_operand_checks(array, axis, constructor_message, len_at_message):
     with pytest.raises(tx.ModelingError) as info:
         tx.ArrayLength(array, axis)
@@ -159,16 +141,13 @@ def test_array_operand_checks(array, axis, constructor_message, len_at_message):
     assert str(info.value) == (len_at_message or constructor_message)
 
 
-@pytest.mark.parametrize(
-    "array, texts",
-    [
-        (N, []),
-        (tx.Placeholder("m", ndim=2), ["len(m, 0)", "len(m, 1)"]),
-        (tx.Element("f", E3), ["len(f, 0)", "len(f, 1)"]),
-        (E3[E_VEC[0], 1], ["len(E[e[0], 1], 0)"]),
-        (E3[0, 0, 0], []),
-    ],
-)
+@pytest.mark.parametrize("array, texts", [
+    (N, []),
+    (tx.Placeholder("m", ndim=2), ["len(m, 0)", "len(m, 1)"]),
+    (tx.Element("f", E3), ["len(f, 0)", "len(f, 1)"]),
+    (E3[E_VEC[0], 1], ["len(E[e[0], 1], 0)"]),
+    (E3[0, 0, 0], []),
+])
 def test_shape(array, texts):
     shape = array.shape
     assert type(shape) is tuple and [str(s) for s in shape] == texts

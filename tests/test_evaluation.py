@@ -56,20 +56,17 @@ def test_ragged_forall_refused_on_read():
             read()
 
 
-@pytest.mark.parametrize(
-    "kwargs, exc, arg",
-    [
-        ({"energy": "12"}, TypeError, "energy"),
-        ({"energy": [1, "a"]}, TypeError, "energy"),
-        ({"objective": 3.0}, TypeError, "objective"),
-        ({"constraint_violations": {1: [1.0]}}, TypeError, "constraint_violations"),
-        ({"constraint_violations": [1.0]}, TypeError, "constraint_violations"),
-        ({"constraint_forall": {"c": [[-1]]}}, OverflowError, "constraint_forall"),
-        ({"constraint_forall": {"c": [0, 1]}}, TypeError, "constraint_forall"),
-        ({"constraint_values": [{"c": ["x"]}]}, TypeError, "constraint_values"),
-        ({"penalty": {"p": None}}, TypeError, "penalty"),
-    ],
-)
+@pytest.mark.parametrize("kwargs, exc, arg", [
+    ({"energy": "12"}, TypeError, "energy"),
+    ({"energy": [1, "a"]}, TypeError, "energy"),
+    ({"objective": 3.0}, TypeError, "objective"),
+    ({"constraint_violations": {1: [1.0]}}, TypeError, "constraint_violations"),
+    ({"constraint_violations": [1.0]}, TypeError, "constraint_violations"),
+    ({"constraint_forall": {"c": [[-1]]}}, OverflowError, "constraint_forall"),
+    ({"constraint_forall": {"c": [0, 1]}}, TypeError, "constraint_forall"),
+    ({"constraint_values": [{"c": ["x"]}]}, TypeError, "constraint_values"),
+    ({"penalty": {"p": None}}, TypeError, "penalty"),
+])
 def test_arguments_refused(kwargs, exc, arg):
     with pytest.raises(exc, match=rf"^argument '{arg}': "):
         tx.Evaluation(**kwargs)
@@ -98,16 +95,13 @@ def test_constraint_expr_values():
         _ = tx.Evaluation(constraint_values=[{"d": [1.0]}]).constraint_expr_values
 
 
-@pytest.mark.parametrize(
-    "a, b, equal",
-    [
-        (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
-        (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
-        (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
-        (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
-        (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
-    ],
-)
+@pytest.mark.parametrize("a, b, equal", [
+    (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
+    (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
+    (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
+    (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
+    (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
+])
 def test_evaluation_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
     assert (a == 0) is False
@@ -119,20 +113,17 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
                  "fetch_result", "deserialize_solution"]
 
 
-@pytest.mark.parametrize(
-    "obj, text",
-    [
-        (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
-        (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
-        (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
-                                         "fetch_problem_and_instance_data=None, fetch_result=None, "
-                                         "deserialize_solution=None)"),
-        (tx.MeasuringTime(total=1.5), "MeasuringTime(solve=SolvingTime(preprocess=None, solve=None, "
-                                      "postprocess=None), system=SystemTime(post_problem_and_instance_data=None, "
-                                      "request_queue=None, fetch_problem_and_instance_data=None, "
-                                      "fetch_result=None, deserialize_solution=None), total=1.5)"),
-    ],
-)
+@pytest.mark.parametrize("obj, text", [
+    (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
+    (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
+    (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
+                                     "fetch_problem_and_instance_data=None, fetch_result=None, "
+                                     "deserialize_solution=None)"),
+    (tx.MeasuringTime(total=1.5), "MeasuringTime(solve=SolvingTime(preprocess=None, solve=None, "
+                                  "postprocess=None), system=SystemTime(post_problem_and_instance_data=None, "
+                                  "request_queue=None, fetch_problem_and_instance_data=None, "
+                                  "fetch_result=None, deserialize_solution=None), total=1.5)"),
+])
 def test_timing_text(obj, text):
     assert repr(obj) == str(obj) == text
 
@@ -150,15 +141,12 @@ def test_measuring_time_parts_are_copies():
     assert m2.solve.preprocess == 2.0
 
 
-@pytest.mark.parametrize(
-    "make, exc",
-    [
-        (lambda: tx.SolvingTime(solve="1"), r"^argument 'solve': "),
-        (lambda: tx.SystemTime(fetch_result=[1.0]), r"^argument 'fetch_result': "),
-        (lambda: tx.MeasuringTime(solve=tx.SystemTime()), r"^argument 'solve': "),
-        (lambda: tx.MeasuringTime(total="x"), r"^argument 'total': "),
-    ],
-)
+@pytest.mark.parametrize("make, exc", [
+    (lambda: tx.SolvingTime(solve="1"), r"^argument 'solve': "),
+    (lambda: tx.SystemTime(fetch_result=[1.0]), r"^argument 'fetch_result': "),
+    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), r"^argument 'solve': "),
+    (lambda: tx.MeasuringTime(total="x"), r"^argument 'total': "),
+])
 def test_timing_arguments_refused(make, exc):
     with pytest.raises(TypeError, match=exc):
         make()
@@ -178,19 +166,16 @@ def test_timing_setters(cls, field):
         delattr(obj, field)
 
 
-@pytest.mark.parametrize(
-    "a, b, equal",
-    [
-        (tx.SolvingTime(solve=math.nan), tx.SolvingTime(solve=math.nan), False),
-        (tx.SolvingTime(solve=1), tx.SolvingTime(solve=1.0), True),
-        (tx.SolvingTime(), tx.SolvingTime(solve=0.0), False),
-        (tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)), tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)),
-         True),
-        (tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)),
-         tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)), False),
-        (tx.MeasuringTime(), tx.MeasuringTime(), True),
-    ],
-)
+@pytest.mark.parametrize("a, b, equal", [
+    (tx.SolvingTime(solve=math.nan), tx.SolvingTime(solve=math.nan), False),
+    (tx.SolvingTime(solve=1), tx.SolvingTime(solve=1.0), True),
+    (tx.SolvingTime(), tx.SolvingTime(solve=0.0), False),
+    (tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)), tx.SystemTime(**dict.fromkeys(SYSTEM_FIELDS, 1.0)),
+     True),
+    (tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)),
+     tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)), False),
+    (tx.MeasuringTime(), tx.MeasuringTime(), True),
+])
 def test_timing_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
 

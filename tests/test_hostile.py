@@ -7,6 +7,7 @@ import signal
 import pytest
 
 import tarvex as tx
+from conftest import problem
 
 N = tx.Placeholder("N")
 i = tx.Element("i", belong_to=N)
@@ -15,22 +16,19 @@ x = tx.IntegerVar("x", shape=(N, N), lower_bound=0, upper_bound=N)
 c = tx.Placeholder("c")
 
 
-@pytest.mark.parametrize(
-    "make, getter",
-    [
-        (lambda: a[i + 1, i + 2], "subscripts"),
-        (lambda: x[i, i] + c + 1, "terms"),
-        (lambda: x[i, i] * c * 2, "terms"),
-        (lambda: tx.min(c, a[i, i], 2), "terms"),
-        (lambda: (c == 1) & (c == 2), "terms"),
-        (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"),
-        (lambda: tx.IntegerVar("y", shape=(N,), lower_bound=c + 1, upper_bound=c * 2), "lower_bound"),
-        (lambda: tx.Element("k", belong_to=(c + 1, c * 2)), "belong_to"),
-        (lambda: tx.sum(i, x[i, i]), "operand"),
-        (lambda: (c + 1) ** (c + 2), "exponent"),
-        (lambda: a[i], "shape"),
-    ],
-)
+@pytest.mark.parametrize("make, getter", [
+    (lambda: a[i + 1, i + 2], "subscripts"),
+    (lambda: x[i, i] + c + 1, "terms"),
+    (lambda: x[i, i] * c * 2, "terms"),
+    (lambda: tx.min(c, a[i, i], 2), "terms"),
+    (lambda: (c == 1) & (c == 2), "terms"),
+    (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"),
+    (lambda: tx.IntegerVar("y", shape=(N,), lower_bound=c + 1, upper_bound=c * 2), "lower_bound"),
+    (lambda: tx.Element("k", belong_to=(c + 1, c * 2)), "belong_to"),
+    (lambda: tx.sum(i, x[i, i]), "operand"),
+    (lambda: (c + 1) ** (c + 2), "exponent"),
+    (lambda: a[i], "shape"),
+])
 def test_getter_survives_a_finalizer_that_replaces_the_node(make, getter):
     victim = [None]
 
@@ -63,28 +61,22 @@ def doubling(levels=40, leaf=None):
     return e
 
 
-@pytest.mark.parametrize(
-    "walk, expected",
-    [
-        (tx.is_linear, True),
-        (tx.is_quadratic, False),
-        (tx.is_dynamic_degree, False),
-        (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]),
-        (lambda e: tx.is_same(e, doubling()), True),
-        (lambda e: tx.is_same(e, doubling(leaf=c * tx.BinaryVar("d"))), False),
-        (lambda e: tx.Constraint("k", e <= 1, forall=[]).name, "k"),
-        (lambda e: tx.is_linear(tx.sum(i, doubling(leaf=x[i, i] * c))), True),
-    ],
-)
+@pytest.mark.parametrize("walk, expected", [
+    (tx.is_linear, True),
+    (tx.is_quadratic, False),
+    (tx.is_dynamic_degree, False),
+    (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]),
+    (lambda e: tx.is_same(e, doubling()), True),
+    (lambda e: tx.is_same(e, doubling(leaf=c * tx.BinaryVar("d"))), False),
+    (lambda e: tx.Constraint("k", e <= 1, forall=[]).name, "k"),
+    (lambda e: tx.is_linear(tx.sum(i, doubling(leaf=x[i, i] * c))), True),
+])
 def test_walks_over_shared_subtrees_cost_distinct_nodes(walk, expected):
     assert walk(doubling()) == expected
 
 
 def test_problem_accepts_and_checks_shared_subtrees():
-    p = tx.Problem("p")
-    p += doubling()
-    p += tx.Constraint("k", doubling() <= 1)
-    p += tx.CustomPenaltyTerm("q", doubling())
+    p = problem("p", doubling(), tx.Constraint("k", doubling() <= 1), tx.CustomPenaltyTerm("q", doubling()))
     with pytest.raises(tx.ModelingError, match="Duplicated name"):
         p += tx.Constraint("k2", doubling(leaf=c * tx.IntegerVar("b", lower_bound=0, upper_bound=1)) <= 1)
 
@@ -159,17 +151,14 @@ def test_a_prefixed_error_that_takes_no_single_message_keeps_the_original_as_cau
     assert got.value.__cause__ is original
 
 
-@pytest.mark.parametrize(
-    "use",
-    [
-        lambda: bool(x[0, 0] == 1),
-        lambda: 0 <= x[0, 0] <= 1,
-        lambda: x[0, 0] in [1, 2],
-        lambda: [x[0, 1], x[0, 0]].index(x[0, 0]),
-        lambda: not ((c == 1) | (c == 2)),
-        lambda: (c >= 1) if (c <= 2) else None,
-    ],
-)
+@pytest.mark.parametrize("use", [
+    lambda: bool(x[0, 0] == 1),
+    lambda: 0 <= x[0, 0] <= 1,
+    lambda: x[0, 0] in [1, 2],
+    lambda: [x[0, 1], x[0, 0]].index(x[0, 0]),
+    lambda: not ((c == 1) | (c == 2)),
+    lambda: (c >= 1) if (c <= 2) else None,
+])
 def test_conditions_have_no_truth_value(use):
     with pytest.raises(TypeError, match="has no truth value: combine conditions with &, \\| and \\^"):
         use()

@@ -32,22 +32,19 @@ class Index:
         return self.value
 
 
-@pytest.mark.parametrize(
-    "arg, value, dtype",
-    [
-        (123, 123, INTEGER),
-        (-(2**63), -(2**63), INTEGER),
-        (True, 1, INTEGER),
-        (2**63, float(2**63), FLOAT),
-        (2**70, float(2**70), FLOAT),
-        (1.23, 1.23, FLOAT),
-        (np.int8(-5), -5, INTEGER),
-        (np.uint64(2**64 - 1), float(2**64 - 1), FLOAT),
-        (Fraction(1, 4), 0.25, FLOAT),
-        (Index(2**70, 1.5), 1.5, FLOAT),
-        (Index(ValueError("no index"), 1.5), 1.5, FLOAT),
-    ],
-)
+@pytest.mark.parametrize("arg, value, dtype", [
+    (123, 123, INTEGER),
+    (-(2**63), -(2**63), INTEGER),
+    (True, 1, INTEGER),
+    (2**63, float(2**63), FLOAT),
+    (2**70, float(2**70), FLOAT),
+    (1.23, 1.23, FLOAT),
+    (np.int8(-5), -5, INTEGER),
+    (np.uint64(2**64 - 1), float(2**64 - 1), FLOAT),
+    (Fraction(1, 4), 0.25, FLOAT),
+    (Index(2**70, 1.5), 1.5, FLOAT),
+    (Index(ValueError("no index"), 1.5), 1.5, FLOAT),
+])
 def test_number_lit_conversion(arg, value, dtype):
     lit = tx.NumberLit(arg)
     assert type(lit.value) is type(value) and lit.value == value
@@ -68,16 +65,13 @@ def test_number_lit_keyword_and_read_only():
         lit.value = 1
 
 
-@pytest.mark.parametrize(
-    "args, kwargs, expected",
-    [
-        (("a",), {}, "Placeholder(name='a', ndim=0)"),
-        ((), {"name": "N", "ndim": 3}, "Placeholder(name='N', ndim=3)"),
-        (("a",), {"ndim": 2, "latex": "A", "description": "it's"},
-         "Placeholder(name='a', ndim=2, latex='A', description='it's')"),
-        (("",), {"latex": "", "description": ""}, "Placeholder(name='', ndim=0, latex='', description='')"),
-    ],
-)
+@pytest.mark.parametrize("args, kwargs, expected", [
+    (("a",), {}, "Placeholder(name='a', ndim=0)"),
+    ((), {"name": "N", "ndim": 3}, "Placeholder(name='N', ndim=3)"),
+    (("a",), {"ndim": 2, "latex": "A", "description": "it's"},
+     "Placeholder(name='a', ndim=2, latex='A', description='it's')"),
+    (("",), {"latex": "", "description": ""}, "Placeholder(name='', ndim=0, latex='', description='')"),
+])
 def test_placeholder_attributes_and_text(args, kwargs, expected):
     p = tx.Placeholder(*args, **kwargs)
     name = kwargs.get("name", args[0] if args else None)
@@ -97,19 +91,16 @@ def test_placeholder_set_latex():
     assert repr(p) == "Placeholder(name='a', ndim=1, description='d')"
 
 
-@pytest.mark.parametrize(
-    "args, kwargs, exc, match",
-    [
-        ((1,), {}, TypeError, r"^argument 'name': "),
-        (("a",), {"ndim": 1.5}, TypeError, r"^argument 'ndim': "),
-        (("a",), {"ndim": -1}, OverflowError, r"^argument 'ndim': "),
-        (("a",), {"description": 1}, TypeError, r"^argument 'description': "),
-        # The first failing argument, in the order name, ndim, latex, description.
-        (("a",), {"ndim": -1, "latex": 1}, OverflowError, r"^argument 'ndim': "),
-        (("a", 1), {}, TypeError, r"takes at most 1 positional argument"),
-        ((), {"ndim": 1}, TypeError, r"'name'"),
-    ],
-)
+@pytest.mark.parametrize("args, kwargs, exc, match", [
+    ((1,), {}, TypeError, r"^argument 'name': "),
+    (("a",), {"ndim": 1.5}, TypeError, r"^argument 'ndim': "),
+    (("a",), {"ndim": -1}, OverflowError, r"^argument 'ndim': "),
+    (("a",), {"description": 1}, TypeError, r"^argument 'description': "),
+    # The first failing argument, in the order name, ndim, latex, description.
+    (("a",), {"ndim": -1, "latex": 1}, OverflowError, r"^argument 'ndim': "),
+    (("a", 1), {}, TypeError, r"takes at most 1 positional argument"),
+    ((), {"ndim": 1}, TypeError, r"'name'"),
+])
 def test_placeholder_errors(args, kwargs, exc, match):
     with pytest.raises(exc, match=match):
         tx.Placeholder(*args, **kwargs)

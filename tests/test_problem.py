@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import problem
 
 N = tx.Placeholder("N")
 i = tx.Element("i", belong_to=N)
@@ -56,10 +57,7 @@ def test_sense_attribute():
     "obj, text", [(3, "NumberLit(value=3)"), (y, None), (tx.sum(i, w[i]), None)],
 )
 def test_objective_is_replaced(obj, text):
-    p = tx.Problem("p")
-    q = p
-    p += tx.Constraint("c", y <= 1)
-    p += x + y
+    p = q = problem("p", tx.Constraint("c", y <= 1), x + y)
     p += obj
     assert p is q
     assert repr(p.objective) == (text or repr(obj))
@@ -68,8 +66,7 @@ def test_objective_is_replaced(obj, text):
 
 @pytest.mark.parametrize("other", [{}, x <= 1, MAX])
 def test_unsupported_operand(other):
-    p = tx.Problem("p")
-    p += x
+    p = problem("p", x)
     before = state(p)
     with pytest.raises(TypeError) as info:
         p += other
@@ -90,41 +87,32 @@ def test_entries_are_ordered_by_name(names, ordered):
 
 
 def test_same_name_replaces_entry():
-    p = tx.Problem("p")
-    p += tx.Constraint("c", x <= 1)
-    p += tx.Constraint("c", y >= 0)
-    p += tx.CustomPenaltyTerm("c", x)
-    p += tx.CustomPenaltyTerm("c", 2 * y)
+    p = problem("p", tx.Constraint("c", x <= 1), tx.Constraint("c", y >= 0), tx.CustomPenaltyTerm("c", x),
+                tx.CustomPenaltyTerm("c", 2 * y))
     assert len(p.constraints) == 1 and str(p.constraints["c"]) == 'Constraint(name="c", expression=y >= 0)'
     assert len(p.custom_penalty_terms) == 1 and str(p.custom_penalty_terms["c"].expression) == "2 * y"
 
 
 def test_returned_dicts_are_copies():
-    p = tx.Problem("p")
-    p += tx.Constraint("c", x <= 1)
+    p = problem("p", tx.Constraint("c", x <= 1))
     d = p.constraints
     d.clear()
     assert list(p.constraints) == ["c"]
 
 
 # each case: objects added first, then the one whose addition must fail, and the duplicated names
-@pytest.mark.parametrize(
-    "first, other, names",
-    [
-        ([tx.Constraint("c", x <= 1)], PX, {"x"}),
-        ([x], tx.CustomPenaltyTerm("t", y * PX), {"x"}),
-        ([x], tx.Constraint("c", tx.IntegerVar("x", lower_bound=0, upper_bound=2) >= 0), {"x"}),
-        ([w[0]], tx.Constraint("c", tx.BinaryVar("w", shape=[3])[0] <= 1), {"w"}),
-        ([tx.Placeholder("a") * x], tx.Constraint("c", tx.Placeholder("a", ndim=1)[0] * x <= 1), {"a"}),
-        ([tx.sum(i, w[i])], tx.Constraint("c", y + tx.Element("i", 5) <= 1, forall=tx.Element("i", 5)), {"i"}),
-        ([x, tx.CustomPenaltyTerm("t", y)], tx.Constraint("c", PX * tx.Placeholder("y") * w[0] <= 1),
-         {"x", "y"}),
-    ],
-)
+@pytest.mark.parametrize("first, other, names", [
+    ([tx.Constraint("c", x <= 1)], PX, {"x"}),
+    ([x], tx.CustomPenaltyTerm("t", y * PX), {"x"}),
+    ([x], tx.Constraint("c", tx.IntegerVar("x", lower_bound=0, upper_bound=2) >= 0), {"x"}),
+    ([w[0]], tx.Constraint("c", tx.BinaryVar("w", shape=[3])[0] <= 1), {"w"}),
+    ([tx.Placeholder("a") * x], tx.Constraint("c", tx.Placeholder("a", ndim=1)[0] * x <= 1), {"a"}),
+    ([tx.sum(i, w[i])], tx.Constraint("c", y + tx.Element("i", 5) <= 1, forall=tx.Element("i", 5)), {"i"}),
+    ([x, tx.CustomPenaltyTerm("t", y)], tx.Constraint("c", PX * tx.Placeholder("y") * w[0] <= 1),
+     {"x", "y"}),
+])
 def test_duplicated_names_are_rejected(first, other, names):
-    p = tx.Problem("p", sense=MAX)
-    for obj in first:
-        p += obj
+    p = problem("p", *first, sense=MAX)
     before = state(p)
     with pytest.raises(tx.ModelingError) as info:
         p += other
@@ -133,29 +121,18 @@ def test_duplicated_names_are_rejected(first, other, names):
     assert state(p) == before
 
 
-@pytest.mark.parametrize(
-    "objs",
-    [
-        [tx.sum(i, w[i]), tx.Constraint("c", w[i] <= N, forall=i), tx.CustomPenaltyTerm("t", w[i], forall=i)],
-        [tx.Placeholder("a", latex="A") * x, tx.Constraint("c", tx.Placeholder("a") * x <= 1),
-         tx.CustomPenaltyTerm("t", tx.Placeholder("a", description="the a") * tx.BinaryVar("x", latex="X"))],
-    ],
-    ids=["same-variable", "latex-and-description-ignored"],
-)
+@pytest.mark.parametrize("objs", [
+    [tx.sum(i, w[i]), tx.Constraint("c", w[i] <= N, forall=i), tx.CustomPenaltyTerm("t", w[i], forall=i)],
+    [tx.Placeholder("a", latex="A") * x, tx.Constraint("c", tx.Placeholder("a") * x <= 1),
+     tx.CustomPenaltyTerm("t", tx.Placeholder("a", description="the a") * tx.BinaryVar("x", latex="X"))],
+], ids=["same-variable", "latex-and-description-ignored"])
 def test_same_variable_in_many_places_is_accepted(objs):
-    p = tx.Problem("p")
-    for obj in objs:
-        p += obj
-    assert repr(p.objective) == repr(objs[0])
+    assert repr(problem("p", *objs).objective) == repr(objs[0])
 
 
 def test_replaced_entries_release_their_variables():
-    p = tx.Problem("p")
-    p += x
-    p += tx.Constraint("c", x <= 1)
-    p += y
-    p += tx.Constraint("c", y <= 1)
-    p += PX  # neither the old objective x nor the old constraint on x remain
+    # PX last: neither the old objective x nor the old constraint on x remain
+    p = problem("p", x, tx.Constraint("c", x <= 1), y, tx.Constraint("c", y <= 1), PX)
     assert repr(p.objective) == repr(PX)
 
 
@@ -172,9 +149,7 @@ def test_deep_trees():
     with pytest.raises(RecursionError):
         str(cond)
     c = tx.Constraint("c", cond)
-    p = tx.Problem("p")
-    p += c
-    p += e * y
+    p = problem("p", c, e * y)
     assert list(p.constraints) == ["c"]
     assert [str(v) for v in tx.extract_variables(e)] == ["a"]
     assert len(tx.extract_nodes(e, tx.AbsOp)) == 100_000

@@ -18,38 +18,32 @@ COO23 = (([0, 1, 1], [1, 0, 2]), [1.0, 2.0, 3.0], (2, 3))
 # --- reading a solution -------------------------------------------------------------------
 
 
-@pytest.mark.parametrize(
-    "solution, dense",
-    [
-        ({}, False),
-        ({"x": []}, False),
-        ({"x": [COO23]}, False),
-        ({"x": [(([2],), [1], [3])]}, False),  # ints as values, a list as shape
-        ({"x": [A23]}, True),
-        ({"x": [np.array(2.5)]}, True),  # 0-dimensional
-    ],
-)
+@pytest.mark.parametrize("solution, dense", [
+    ({}, False),
+    ({"x": []}, False),
+    ({"x": [COO23]}, False),
+    ({"x": [(([2],), [1], [3])]}, False),  # ints as values, a list as shape
+    ({"x": [A23]}, True),
+    ({"x": [np.array(2.5)]}, True),  # 0-dimensional
+])
 def test_solution_kind(solution, dense):
     r = tx.Record(solution, [1])
     assert (r.is_dense(), r.is_sparse()) == (dense, not dense)
 
 
-@pytest.mark.parametrize(
-    "label, solution",
-    [
-        ("not a dict", [A23]),
-        ("key not str", {1: [A23]}),
-        ("float32 array", {"x": [A23.astype(np.float32)]}),
-        ("int array", {"x": [np.arange(3)]}),
-        ("list instead of tuple", {"x": [[[0, 1], [1.0], (3,)]]}),
-        ("negative index", {"x": [(([-1],), [1.0], (3,))]}),
-        ("str as values", {"x": [(([0],), "a", (3,))]}),
-        ("two items", {"x": [(([0],), [1.0])]}),
-        ("mixed kinds", {"x": [A23], "y": [COO23]}),
-        ("list of str", {"x": "abc"}),
-        ("byte-swapped float64", {"x": [A23.astype(">f8")]}),
-    ],
-)
+@pytest.mark.parametrize("label, solution", [
+    ("not a dict", [A23]),
+    ("key not str", {1: [A23]}),
+    ("float32 array", {"x": [A23.astype(np.float32)]}),
+    ("int array", {"x": [np.arange(3)]}),
+    ("list instead of tuple", {"x": [[[0, 1], [1.0], (3,)]]}),
+    ("negative index", {"x": [(([-1],), [1.0], (3,))]}),
+    ("str as values", {"x": [(([0],), "a", (3,))]}),
+    ("two items", {"x": [(([0],), [1.0])]}),
+    ("mixed kinds", {"x": [A23], "y": [COO23]}),
+    ("list of str", {"x": "abc"}),
+    ("byte-swapped float64", {"x": [A23.astype(">f8")]}),
+])
 def test_solution_refused(label, solution):
     with pytest.raises(TypeError) as err:
         tx.Record(solution, [])
@@ -79,19 +73,15 @@ def unaligned():
     return a
 
 
-@pytest.mark.parametrize(
-    "array",
-    [
-        np.arange(12.0).reshape(3, 4)[:, ::2],  # strided
-        np.arange(12.0).reshape(3, 4)[::-1],  # negative stride
-        np.asfortranarray(np.arange(24.0).reshape(2, 3, 4)),
-        np.arange(6.0).reshape(1, 2, 1, 3),
-        np.zeros((0, 3)),
-        np.array(7.0),
-        unaligned(),
-    ],
-    ids=["strided", "reversed", "fortran", "unit-axes", "empty", "0-d", "unaligned"],
-)
+@pytest.mark.parametrize("array", [
+    np.arange(12.0).reshape(3, 4)[:, ::2],  # strided
+    np.arange(12.0).reshape(3, 4)[::-1],  # negative stride
+    np.asfortranarray(np.arange(24.0).reshape(2, 3, 4)),
+    np.arange(6.0).reshape(1, 2, 1, 3),
+    np.zeros((0, 3)),
+    np.array(7.0),
+    unaligned(),
+], ids=["strided", "reversed", "fortran", "unit-axes", "empty", "0-d", "unaligned"])
 def test_dense_arrays_are_copied_in_row_major_order(array):
     expected = array.copy()
     r = tx.Record({"x": [array]}, [1])
@@ -110,10 +100,7 @@ def test_sparse_form_in_python():
     assert r.solution["y"] == [(([2],), [1.0], (3,))]
     assert r.to_dict() == {"solution": r.solution, "num_occurrences": [1, 2]}
     assert list(r.to_dict()) == ["solution", "num_occurrences"]
-
-
-def test_lengths_are_not_checked():
-    assert tx.Record({"x": [COO23]}, [1, 2, 3]).num_occurrences == [1, 2, 3]
+    assert tx.Record({"x": [COO23]}, [1, 2, 3]).num_occurrences == [1, 2, 3]  # lengths are not checked
 
 
 @pytest.mark.parametrize("name", ["solution", "num_occurrences"])
@@ -133,38 +120,30 @@ def test_to_sparse_and_back():
     assert r.to_dense() == r and r.to_sparse().to_sparse() == r.to_sparse()
 
 
-@pytest.mark.parametrize(
-    "array, coo",
-    [
-        (np.zeros((2, 2)), (([], []), [], (2, 2))),
-        (np.array([0.0, -0.0, np.nan, 1.0]), (([2, 3],), [np.nan, 1.0], (4,))),
-        (np.array(3.0), ((), [3.0], ())),
-        (np.array(0.0), ((), [], ())),
-    ],
-    ids=["all-zero", "signed-zero-and-nan", "0-d", "0-d-zero"],
-)
+@pytest.mark.parametrize("array, coo", [
+    (np.zeros((2, 2)), (([], []), [], (2, 2))),
+    (np.array([0.0, -0.0, np.nan, 1.0]), (([2, 3],), [np.nan, 1.0], (4,))),
+    (np.array(3.0), ((), [3.0], ())),
+    (np.array(0.0), ((), [], ())),
+], ids=["all-zero", "signed-zero-and-nan", "0-d", "0-d-zero"])
 def test_to_sparse_cases(array, coo):
     (got,) = tx.Record({"x": [array]}, [1]).to_sparse().solution["x"]
     assert got[0] == coo[0] and got[2] == coo[2]
     np.testing.assert_array_equal(got[1], coo[1])
 
 
-@pytest.mark.parametrize(
-    "coo, exc, message",
-    [
-        ((([0, 1], [1, 5]), [1.0, 2.0], (2, 3)), IndexError,
-         "Failed to get a mutable reference to the array at [1, 5]. This might be caused by the shape mismatch. "
-         "shape: [2, 3]"),
-        ((([0],), [1.0], (2, 3)), IndexError,
-         "Failed to get a mutable reference to the array at [0]. This might be caused by the shape mismatch. "
-         "shape: [2, 3]"),
-        ((([0], [1]), [1.0, 2.0], (2, 3)), IndexError,
-         "the index list of axis 0 has 1 entries, fewer than the 2 values"),
-        ((([0],), [1.0], (2**40, 2**40)), ValueError, None),  # 2**80 elements: overflow
-        ((([0],), [1.0], (2**20, 2**20, 2**10)), ValueError, None),  # too large to allocate
-    ],
-    ids=["outside", "too-few-axes", "short-axis-list", "overflow", "too-large"],
-)
+@pytest.mark.parametrize("coo, exc, message", [
+    ((([0, 1], [1, 5]), [1.0, 2.0], (2, 3)), IndexError,
+     "Failed to get a mutable reference to the array at [1, 5]. This might be caused by the shape mismatch. "
+     "shape: [2, 3]"),
+    ((([0],), [1.0], (2, 3)), IndexError,
+     "Failed to get a mutable reference to the array at [0]. This might be caused by the shape mismatch. "
+     "shape: [2, 3]"),
+    ((([0], [1]), [1.0, 2.0], (2, 3)), IndexError,
+     "the index list of axis 0 has 1 entries, fewer than the 2 values"),
+    ((([0],), [1.0], (2**40, 2**40)), ValueError, None),  # 2**80 elements: overflow
+    ((([0],), [1.0], (2**20, 2**20, 2**10)), ValueError, None),  # too large to allocate
+], ids=["outside", "too-few-axes", "short-axis-list", "overflow", "too-large"])
 def test_to_dense_refuses_entries_outside_the_shape(coo, exc, message):
     r = tx.Record({"x": [coo]}, [1])
     with pytest.raises(exc) as err:
@@ -200,41 +179,32 @@ def test_dense_sparse_round_trip(a):
 # --- text and equality --------------------------------------------------------------------
 
 
-@pytest.mark.parametrize(
-    "solution, counts, text",
-    [
-        ({}, [], "Record(solution={}, num_occurrences=[])"),
-        ({"y": [(([2],), [1.0], (3,))]}, [1], "Record(solution={'y': [(([2],), [1.0], (3,))]}, num_occurrences=[1])"),
-        ({"y": [((), [1e-5], ())]}, [1], "Record(solution={'y': [((), [1e-5], ())]}, num_occurrences=[1])"),
-        ({"x": [A23, np.array(2.0)]}, [1, 2],
-         "Record(solution={'x': [[[0, 1, 0],\n [2, 0, 3]], 2]}, num_occurrences=[1, 2])"),
-        ({"x": [np.arange(8.0).reshape(2, 2, 2) / 2]}, [1],
-         "Record(solution={'x': [[[[0, 0.5],\n  [1, 1.5]],\n\n [[2, 2.5],\n  [3, 3.5]]]]}, num_occurrences=[1])"),
-    ],
-)
+@pytest.mark.parametrize("solution, counts, text", [
+    ({}, [], "Record(solution={}, num_occurrences=[])"),
+    ({"y": [(([2],), [1.0], (3,))]}, [1], "Record(solution={'y': [(([2],), [1.0], (3,))]}, num_occurrences=[1])"),
+    ({"y": [((), [1e-5], ())]}, [1], "Record(solution={'y': [((), [1e-5], ())]}, num_occurrences=[1])"),
+    ({"x": [A23, np.array(2.0)]}, [1, 2],
+     "Record(solution={'x': [[[0, 1, 0],\n [2, 0, 3]], 2]}, num_occurrences=[1, 2])"),
+    ({"x": [np.arange(8.0).reshape(2, 2, 2) / 2]}, [1],
+     "Record(solution={'x': [[[[0, 0.5],\n  [1, 1.5]],\n\n [[2, 2.5],\n  [3, 3.5]]]]}, num_occurrences=[1])"),
+    ({"x": [np.zeros((3, 0))]}, [1], "Record(solution={'x': [[[],\n [],\n []]]}, num_occurrences=[1])"),
+    ({"x": [np.zeros((10**9, 0))]}, [1],  # empty, with a long axis: abbreviated
+     "Record(solution={'x': [[" + "[],\n " * 5 + "...,\n " + "[],\n " * 4 + "[]]]}, num_occurrences=[1])"),
+])
 def test_text(solution, counts, text):
     r = tx.Record(solution, counts)
     assert repr(r) == str(r) == text
 
 
-@pytest.mark.parametrize(
-    "shape, text",
-    [
-        ((499,), "[" + ", ".join(map(str, range(499))) + "]"),
-        ((500,), "[0, 1, 2, 3, 4, ..., 495, 496, 497, 498, 499]"),
-        ((2, 250), "[[0, 1, 2, 3, 4, ..., 245, 246, 247, 248, 249],\n"
-                   " [250, 251, 252, 253, 254, ..., 495, 496, 497, 498, 499]]"),
-    ],
-)
+@pytest.mark.parametrize("shape, text", [
+    ((499,), "[" + ", ".join(map(str, range(499))) + "]"),
+    ((500,), "[0, 1, 2, 3, 4, ..., 495, 496, 497, 498, 499]"),
+    ((2, 250), "[[0, 1, 2, 3, 4, ..., 245, 246, 247, 248, 249],\n"
+               " [250, 251, 252, 253, 254, ..., 495, 496, 497, 498, 499]]"),
+])
 def test_text_abbreviation(shape, text):
     r = tx.Record({"x": [np.arange(np.prod(shape), dtype=float).reshape(shape)]}, [1])
     assert repr(r) == "Record(solution={'x': [" + text + "]}, num_occurrences=[1])"
-
-
-def test_text_of_an_empty_array_with_a_long_axis_is_abbreviated():
-    r = tx.Record({"x": [np.zeros((10**9, 0))]}, [1])
-    assert repr(r) == "Record(solution={'x': [[" + "[],\n " * 5 + "...,\n " + "[],\n " * 4 + "[]]]}, num_occurrences=[1])"
-    assert repr(tx.Record({"x": [np.zeros((3, 0))]}, [1])) == "Record(solution={'x': [[[],\n [],\n []]]}, num_occurrences=[1])"
 
 
 def test_text_abbreviates_outer_axes_to_three_and_three():
@@ -244,17 +214,14 @@ def test_text_abbreviates_outer_axes_to_three_and_three():
     assert body.count("...") == 1
 
 
-@pytest.mark.parametrize(
-    "a, b, equal",
-    [
-        (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.copy()]}, [1]), True),
-        (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23]}, [2]), False),
-        (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.reshape(3, 2)]}, [1]), False),
-        (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [COO23]}, [1]), False),  # kinds differ
-        (tx.Record({"x": [np.array([np.nan])]}, [1]), tx.Record({"x": [np.array([np.nan])]}, [1]), False),
-        (tx.Record({}, []), tx.Record({"x": []}, []), False),
-    ],
-)
+@pytest.mark.parametrize("a, b, equal", [
+    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.copy()]}, [1]), True),
+    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23]}, [2]), False),
+    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.reshape(3, 2)]}, [1]), False),
+    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [COO23]}, [1]), False),  # kinds differ
+    (tx.Record({"x": [np.array([np.nan])]}, [1]), tx.Record({"x": [np.array([np.nan])]}, [1]), False),
+    (tx.Record({}, []), tx.Record({"x": []}, []), False),
+])
 def test_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
 

@@ -27,31 +27,25 @@ def test_single_and_conditional_element(reduce, cls, word):
 
 
 @pytest.mark.parametrize("reduce, cls, word", REDUCERS)
-@pytest.mark.parametrize(
-    "index, text",
-    [
-        ([i, j], "{w}(i in [0..N), {w}(j in [0..N), A[i, j]))"),
-        ((i, j), "{w}(i in [0..N), {w}(j in [0..N), A[i, j]))"),
-        ([i, (j, j != i)], "{w}(i in [0..N), {w}(j in [0..N) s.t. j != i, A[i, j]))"),
-        ([i], "{w}(i in [0..N), A[i, j])"),
-    ],
-)
+@pytest.mark.parametrize("index, text", [
+    ([i, j], "{w}(i in [0..N), {w}(j in [0..N), A[i, j]))"),
+    ((i, j), "{w}(i in [0..N), {w}(j in [0..N), A[i, j]))"),
+    ([i, (j, j != i)], "{w}(i in [0..N), {w}(j in [0..N) s.t. j != i, A[i, j]))"),
+    ([i], "{w}(i in [0..N), A[i, j])"),
+])
 def test_index_sequences_nest_first_outermost(reduce, cls, word, index, text):
     r = reduce(index, A[i, j])
     assert type(r) is cls and r.index.name == "i" and str(r) == text.format(w=word)
 
 
-@pytest.mark.parametrize(
-    "build, text",
-    [
-        (lambda: tx.sum(i, 1), "sum(i in [0..N), 1)"),
-        (lambda: tx.sum((i, j != 2), a[k]), "sum(i in [0..N) s.t. j != 2, a[k])"),
-        (lambda: tx.prod(i, x[i]), "prod(i in [0..N), x[i])"),
-        (lambda: tx.sum(i, a[i] + 1), "sum(i in [0..N), (a[i] + 1))"),
-        (lambda: tx.sum(tx.Element("e", belong_to=a), 1), "sum(e in a, 1)"),
-        (lambda: tx.sum(index=tx.Element("e", belong_to=i), operand=a[k]), "sum(e in [0..i), a[k])"),
-    ],
-)
+@pytest.mark.parametrize("build, text", [
+    (lambda: tx.sum(i, 1), "sum(i in [0..N), 1)"),
+    (lambda: tx.sum((i, j != 2), a[k]), "sum(i in [0..N) s.t. j != 2, a[k])"),
+    (lambda: tx.prod(i, x[i]), "prod(i in [0..N), x[i])"),
+    (lambda: tx.sum(i, a[i] + 1), "sum(i in [0..N), (a[i] + 1))"),
+    (lambda: tx.sum(tx.Element("e", belong_to=a), 1), "sum(e in a, 1)"),
+    (lambda: tx.sum(index=tx.Element("e", belong_to=i), operand=a[k]), "sum(e in [0..i), a[k])"),
+])
 def test_reduction_contents_are_kept_as_given(build, text):
     assert str(build()) == text
 
@@ -78,14 +72,11 @@ def test_unconvertible_index(index):
     assert str(info.value).startswith("argument 'index': failed to extract enum Index")
 
 
-@pytest.mark.parametrize(
-    "operand, exc, message",
-    [
-        ("a", TypeError, "argument 'operand': failed to convert into expression."),
-        (a, tx.ModelingError,
-         "the dimensionality of the Placeholder { name: a } must be zero, but is actually 1"),
-    ],
-)
+@pytest.mark.parametrize("operand, exc, message", [
+    ("a", TypeError, "argument 'operand': failed to convert into expression."),
+    (a, tx.ModelingError,
+     "the dimensionality of the Placeholder { name: a } must be zero, but is actually 1"),
+])
 def test_unconvertible_operand(operand, exc, message):
     with pytest.raises(exc) as info:
         tx.sum(i, operand)
@@ -100,14 +91,11 @@ def test_arithmetic_and_comparison_on_reductions():
 
 
 @pytest.mark.parametrize("method, reduce", [("sum", tx.sum), ("prod", tx.prod)])
-@pytest.mark.parametrize(
-    "build, body",
-    [
-        (lambda: x[:], lambda d: x[d[0]]),
-        (lambda: x2[:, j], lambda d: x2[d[0], j]),
-        (lambda: x2[:, :], lambda d: x2[d[0], d[1]]),
-    ],
-)
+@pytest.mark.parametrize("build, body", [
+    (lambda: x[:], lambda d: x[d[0]]),
+    (lambda: x2[:, j], lambda d: x2[d[0], j]),
+    (lambda: x2[:, :], lambda d: x2[d[0], d[1]]),
+])
 def test_slice_reduction_equals_explicit_reduction(method, reduce, build, body):
     r = getattr(build(), method)()
     dummies = [r.index]

@@ -20,27 +20,24 @@ VALUE_CLASSES = [tx.Record, tx.Evaluation, tx.SolvingTime, tx.SystemTime, tx.Mea
 # --- written forms ------------------------------------------------------------------------
 
 
-@pytest.mark.parametrize(
-    "obj, text",
-    [
-        (tx.SolvingTime(), '{"preprocess":null,"solve":null,"postprocess":null}'),
-        (tx.SolvingTime(solve=2.0), '{"preprocess":null,"solve":2.0,"postprocess":null}'),
-        (tx.SolvingTime(preprocess=math.inf, solve=1e20, postprocess=1e-7),
-         '{"preprocess":null,"solve":1e20,"postprocess":1e-7}'),
-        (tx.MeasuringTime(total=0.5),
-         '{"solve":{"preprocess":null,"solve":null,"postprocess":null},"system":{"post_problem_and_instance_data":'
-         'null,"request_queue":null,"fetch_problem_and_instance_data":null,"fetch_result":null,'
-         '"deserialize_solution":null},"total":0.5}'),
-        (tx.Record({"y": [(([2],), [1.0], (3,))]}, [1]),
-         '{"solution":{"Sparse":{"y":[{"non_zero_indices":[[2]],"non_zero_values":[1.0],"shape":[3]}]}},'
-         '"num_occurrences":[1]}'),
-        (tx.Record({"x": [np.array([[0.0, 1.0], [2.0, 3.0]])]}, [4]),
-         '{"solution":{"Dense":{"x":[{"v":1,"dim":[2,2],"data":[0.0,1.0,2.0,3.0]}]}},"num_occurrences":[4]}'),
-        (tx.Evaluation(energy=[-0.0, math.nan], constraint_forall={"a\"b": [[1]]}, constraint_values=[{}]),
-         '{"energy":[-0.0,null],"objective":[],"constraint_violations":{},"constraint_forall":{"a\\"b":[[1]]},'
-         '"constraint_values":[{}],"penalty":{}}'),
-    ],
-)
+@pytest.mark.parametrize("obj, text", [
+    (tx.SolvingTime(), '{"preprocess":null,"solve":null,"postprocess":null}'),
+    (tx.SolvingTime(solve=2.0), '{"preprocess":null,"solve":2.0,"postprocess":null}'),
+    (tx.SolvingTime(preprocess=math.inf, solve=1e20, postprocess=1e-7),
+     '{"preprocess":null,"solve":1e20,"postprocess":1e-7}'),
+    (tx.MeasuringTime(total=0.5),
+     '{"solve":{"preprocess":null,"solve":null,"postprocess":null},"system":{"post_problem_and_instance_data":'
+     'null,"request_queue":null,"fetch_problem_and_instance_data":null,"fetch_result":null,'
+     '"deserialize_solution":null},"total":0.5}'),
+    (tx.Record({"y": [(([2],), [1.0], (3,))]}, [1]),
+     '{"solution":{"Sparse":{"y":[{"non_zero_indices":[[2]],"non_zero_values":[1.0],"shape":[3]}]}},'
+     '"num_occurrences":[1]}'),
+    (tx.Record({"x": [np.array([[0.0, 1.0], [2.0, 3.0]])]}, [4]),
+     '{"solution":{"Dense":{"x":[{"v":1,"dim":[2,2],"data":[0.0,1.0,2.0,3.0]}]}},"num_occurrences":[4]}'),
+    (tx.Evaluation(energy=[-0.0, math.nan], constraint_forall={"a\"b": [[1]]}, constraint_values=[{}]),
+     '{"energy":[-0.0,null],"objective":[],"constraint_violations":{},"constraint_forall":{"a\\"b":[[1]]},'
+     '"constraint_values":[{}],"penalty":{}}'),
+])
 def test_json_text(obj, text):
     assert obj.to_json() == text
     json.loads(text)  # valid JSON
@@ -55,32 +52,26 @@ def test_dict_forms():
                                  "constraint_values", "penalty"]
 
 
-@pytest.mark.parametrize(
-    "cls, d, expected",
-    [
-        (tx.Record, {}, tx.Record({}, [])),
-        (tx.Record, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
-        (tx.Evaluation, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
-        (tx.SolvingTime, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
-        (tx.MeasuringTime, {}, tx.MeasuringTime()),
-        (tx.MeasuringTime, {"system": {"fetch_result": 1.0}}, tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
-    ],
-)
+@pytest.mark.parametrize("cls, d, expected", [
+    (tx.Record, {}, tx.Record({}, [])),
+    (tx.Record, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
+    (tx.Evaluation, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
+    (tx.SolvingTime, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
+    (tx.MeasuringTime, {}, tx.MeasuringTime()),
+    (tx.MeasuringTime, {"system": {"fetch_result": 1.0}}, tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
+])
 def test_from_dict(cls, d, expected):
     assert cls.from_dict(d) == expected
 
 
-@pytest.mark.parametrize(
-    "cls, arg, exc, message",
-    [
-        (tx.Record, [], TypeError, r"^argument 'dict': "),
-        (tx.Evaluation, {"energy": None}, TypeError, None),
-        (tx.SolvingTime, {"solve": "1"}, TypeError, None),
-        (tx.MeasuringTime, {"solve": 1}, ValueError, r"^the value of the key 'solve' is not dict$"),
-        (tx.MeasuringTime, {"system": None}, ValueError, r"^the value of the key 'system' is not dict$"),
-        (tx.Record, {"solution": {"x": [[1.0]]}}, TypeError, r"^Failed to extract a solution\."),
-    ],
-)
+@pytest.mark.parametrize("cls, arg, exc, message", [
+    (tx.Record, [], TypeError, r"^argument 'dict': "),
+    (tx.Evaluation, {"energy": None}, TypeError, None),
+    (tx.SolvingTime, {"solve": "1"}, TypeError, None),
+    (tx.MeasuringTime, {"solve": 1}, ValueError, r"^the value of the key 'solve' is not dict$"),
+    (tx.MeasuringTime, {"system": None}, ValueError, r"^the value of the key 'system' is not dict$"),
+    (tx.Record, {"solution": {"x": [[1.0]]}}, TypeError, r"^Failed to extract a solution\."),
+])
 def test_from_dict_refused(cls, arg, exc, message):
     with pytest.raises(exc, match=message):
         cls.from_dict(arg)
@@ -89,19 +80,16 @@ def test_from_dict_refused(cls, arg, exc, message):
 # --- reading ------------------------------------------------------------------------------
 
 
-@pytest.mark.parametrize(
-    "cls, text, expected",
-    [
-        (tx.SolvingTime, "{}", tx.SolvingTime()),
-        (tx.SolvingTime, ' { "solve" : 1 , "unknown": {"a": [1, {"b": null}]} } ', tx.SolvingTime(solve=1.0)),
-        (tx.SolvingTime, "[1, null]", tx.SolvingTime(preprocess=1.0)),  # array in field order
-        (tx.SolvingTime, '{"sol\\u0076e": 2}', tx.SolvingTime(solve=2.0)),  # escaped key
-        (tx.MeasuringTime, '{"total":3,"system":[],"solve":{}}', tx.MeasuringTime(total=3.0)),
-        (tx.Record, '{"num_occurrences":[1],"solution":{"Dense":{"x":[{"data":[5],"dim":[],"v":1}]}}}',
-         tx.Record({"x": [np.array(5.0)]}, [1])),
-        (tx.Record, '[{"Sparse":{"y":[[[[2]],[1],[3]]]}},[1]]', tx.Record({"y": [(([2],), [1.0], (3,))]}, [1])),
-    ],
-)
+@pytest.mark.parametrize("cls, text, expected", [
+    (tx.SolvingTime, "{}", tx.SolvingTime()),
+    (tx.SolvingTime, ' { "solve" : 1 , "unknown": {"a": [1, {"b": null}]} } ', tx.SolvingTime(solve=1.0)),
+    (tx.SolvingTime, "[1, null]", tx.SolvingTime(preprocess=1.0)),  # array in field order
+    (tx.SolvingTime, '{"sol\\u0076e": 2}', tx.SolvingTime(solve=2.0)),  # escaped key
+    (tx.MeasuringTime, '{"total":3,"system":[],"solve":{}}', tx.MeasuringTime(total=3.0)),
+    (tx.Record, '{"num_occurrences":[1],"solution":{"Dense":{"x":[{"data":[5],"dim":[],"v":1}]}}}',
+     tx.Record({"x": [np.array(5.0)]}, [1])),
+    (tx.Record, '[{"Sparse":{"y":[[[[2]],[1],[3]]]}},[1]]', tx.Record({"y": [(([2],), [1.0], (3,))]}, [1])),
+])
 def test_from_json(cls, text, expected):
     assert cls.from_json(text) == expected
 
@@ -113,36 +101,33 @@ def test_null_in_number_lists_reads_as_nan():
     assert np.isnan(r.solution["x"][0][0])
 
 
-@pytest.mark.parametrize(
-    "cls, text, message",
-    [
-        (tx.SolvingTime, '{"solve": 1,\n "solve": 2}', 'duplicate key "solve" at line 2, column 2'),
-        (tx.SolvingTime, '{"solve": "1"}', "expected a number or null at line 1, column 11"),
-        (tx.SolvingTime, "[1, 2, 3, 4]", "too many values for an object of 3 fields at line 1, column 11"),
-        (tx.SolvingTime, "{} {}", "unexpected text after the end of the document at line 1, column 4"),
-        (tx.SolvingTime, "1", "expected an object or an array at line 1, column 1"),
-        (tx.MeasuringTime, '{"system": {}}', 'missing key "solve" at line 1, column 1'),
-        (tx.Evaluation, '{"energy": []}', 'missing key "objective" at line 1, column 1'),
-        (tx.Record, '{"solution": {"Both": {}}, "num_occurrences": []}', None),
-        (tx.Record, '{"solution": {}, "num_occurrences": []}', None),
-        (tx.Record, '{"solution": {"Sparse": {}, "Dense": {}}, "num_occurrences": []}', None),
-        (tx.Record, '{"solution": {"Sparse": {"x": [], "x": []}}, "num_occurrences": []}', None),
-        (tx.Record, '{"solution": {"Dense": {"x": [{"v": 2, "dim": [1], "data": [1]}]}}, "num_occurrences": []}',
-         "unknown array version: 2 at line 1, column 31"),
-        (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [2], "data": [1]}]}}, "num_occurrences": []}',
-         "data and dimension must match in size at line 1, column 31"),
-        (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [4294967296, 4294967296], "data": []}]}}, '
-         '"num_occurrences": []}', None),
-        (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [' + "1," * 70 + '1], "data": [1]}]}}, '
-         '"num_occurrences": []}', None),
-        (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [-1]}', None),
-        (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [1.0]}', None),
-        (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None),
-        (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
-        (tx.SolvingTime, '{"solve": 1,}', None),
-        (tx.SolvingTime, "", None),
-    ],
-)
+@pytest.mark.parametrize("cls, text, message", [
+    (tx.SolvingTime, '{"solve": 1,\n "solve": 2}', 'duplicate key "solve" at line 2, column 2'),
+    (tx.SolvingTime, '{"solve": "1"}', "expected a number or null at line 1, column 11"),
+    (tx.SolvingTime, "[1, 2, 3, 4]", "too many values for an object of 3 fields at line 1, column 11"),
+    (tx.SolvingTime, "{} {}", "unexpected text after the end of the document at line 1, column 4"),
+    (tx.SolvingTime, "1", "expected an object or an array at line 1, column 1"),
+    (tx.MeasuringTime, '{"system": {}}', 'missing key "solve" at line 1, column 1'),
+    (tx.Evaluation, '{"energy": []}', 'missing key "objective" at line 1, column 1'),
+    (tx.Record, '{"solution": {"Both": {}}, "num_occurrences": []}', None),
+    (tx.Record, '{"solution": {}, "num_occurrences": []}', None),
+    (tx.Record, '{"solution": {"Sparse": {}, "Dense": {}}, "num_occurrences": []}', None),
+    (tx.Record, '{"solution": {"Sparse": {"x": [], "x": []}}, "num_occurrences": []}', None),
+    (tx.Record, '{"solution": {"Dense": {"x": [{"v": 2, "dim": [1], "data": [1]}]}}, "num_occurrences": []}',
+     "unknown array version: 2 at line 1, column 31"),
+    (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [2], "data": [1]}]}}, "num_occurrences": []}',
+     "data and dimension must match in size at line 1, column 31"),
+    (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [4294967296, 4294967296], "data": []}]}}, '
+     '"num_occurrences": []}', None),
+    (tx.Record, '{"solution": {"Dense": {"x": [{"v": 1, "dim": [' + "1," * 70 + '1], "data": [1]}]}}, '
+     '"num_occurrences": []}', None),
+    (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [-1]}', None),
+    (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [1.0]}', None),
+    (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None),
+    (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
+    (tx.SolvingTime, '{"solve": 1,}', None),
+    (tx.SolvingTime, "", None),
+])
 def test_from_json_refused(cls, text, message):
     with pytest.raises(ValueError) as err:
         cls.from_json(text)

@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import DV_KINDS
 
 N = tx.Placeholder("N")
 i, j = tx.Element("i", N), tx.Element("j", N)
@@ -10,13 +11,6 @@ e = tx.Element("e", a)
 y = tx.BinaryVar("y")
 x = tx.BinaryVar("x", shape=[N])
 x2 = tx.IntegerVar("x", shape=[2, 3], lower_bound=0, upper_bound=5)
-DV_KINDS = [
-    (tx.BinaryVar, "Binary", {}),
-    (tx.IntegerVar, "Integer", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.ContinuousVar, "Continuous", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.SemiIntegerVar, "SemiInteger", {"lower_bound": 0, "upper_bound": 5}),
-    (tx.SemiContinuousVar, "SemiContinuous", {"lower_bound": 0, "upper_bound": 5}),
-]
 P_A = "Placeholder(name='a', ndim=2)"
 R_I = "Element(name='i', belong_to=(NumberLit(value=0), Placeholder(name='N', ndim=0)))"
 R_J = R_I.replace("'i'", "'j'")
@@ -36,20 +30,17 @@ def step_message(k, word, name, step):
             "However, the slice with a step is not supported.")
 
 
-@pytest.mark.parametrize(
-    "build, text, ndim, variable_cls",
-    [
-        (lambda: a[i, j], "a[i, j]", 0, tx.Placeholder),
-        (lambda: a[[i, j]], "a[i, j]", 0, tx.Placeholder),
-        (lambda: a[i], "a[i]", 1, tx.Placeholder),
-        (lambda: a[i][0], "a[i, 0]", 0, tx.Placeholder),
-        (lambda: a[1.5, True], "a[1.5, 1]", 0, tx.Placeholder),
-        (lambda: e[0], "e[0]", 0, tx.Element),
-        (lambda: x[i], "x[i]", 0, tx.BinaryVar),
-        (lambda: x2[0], "x[0]", 1, tx.IntegerVar),
-        (lambda: x2[0][1], "x[0, 1]", 0, tx.IntegerVar),
-    ],
-)
+@pytest.mark.parametrize("build, text, ndim, variable_cls", [
+    (lambda: a[i, j], "a[i, j]", 0, tx.Placeholder),
+    (lambda: a[[i, j]], "a[i, j]", 0, tx.Placeholder),
+    (lambda: a[i], "a[i]", 1, tx.Placeholder),
+    (lambda: a[i][0], "a[i, 0]", 0, tx.Placeholder),
+    (lambda: a[1.5, True], "a[1.5, 1]", 0, tx.Placeholder),
+    (lambda: e[0], "e[0]", 0, tx.Element),
+    (lambda: x[i], "x[i]", 0, tx.BinaryVar),
+    (lambda: x2[0], "x[0]", 1, tx.IntegerVar),
+    (lambda: x2[0][1], "x[0, 1]", 0, tx.IntegerVar),
+])
 def test_subscript_forms(build, text, ndim, variable_cls):
     s = build()
     assert type(s) is tx.Subscript and str(s) == text and s.ndim == ndim
@@ -65,27 +56,24 @@ def test_nested_subscripts_are_one_node():
     assert repr(s.variable) == P_A and len(s.subscripts) == 2
 
 
-@pytest.mark.parametrize(
-    "build, exc, message",
-    [
-        (lambda: a[i, j, 0], tx.ModelingError, too_many(3, "a", 2)),
-        (lambda: a[i][j, 0], tx.ModelingError, too_many(2, "a[i]", 1)),
-        (lambda: x2[0][0, 0], tx.ModelingError, too_many(2, "x[0]", 1)),
-        (lambda: x2[i, 0, 0], tx.ModelingError, too_many(3, "x", 2)),
-        (lambda: a[()], tx.ModelingError, "the number of subscripts is zero"),
-        (lambda: x[()], tx.ModelingError, "the number of subscripts is zero"),
-        (lambda: a[y], tx.ModelingError, HAS_VAR),
-        (lambda: a[i][y], tx.ModelingError, HAS_VAR),
-        (lambda: a[y, 0, 0], tx.ModelingError, HAS_VAR),  # checked before the subscripts are counted
-        (lambda: x[y], tx.ModelingError, HAS_VAR),
-        (lambda: x2[0][y], tx.ModelingError, HAS_VAR),
-        (lambda: b[0], TypeError, "ModelingError: the scalar `Placeholder { name: b }` is not subscriptable"),
-        (lambda: i[0], TypeError, "ModelingError: the scalar `Element { name: i }` is not subscriptable"),
-        (lambda: x[0][0], TypeError, "ModelingError: the scalar `x[0]` is not subscriptable"),
-        (lambda: x["a"], IndexError, "Invalid index: 'a'"),
-        (lambda: x[[0, "a"]], IndexError, "Invalid index: [0, 'a']"),
-    ],
-)
+@pytest.mark.parametrize("build, exc, message", [
+    (lambda: a[i, j, 0], tx.ModelingError, too_many(3, "a", 2)),
+    (lambda: a[i][j, 0], tx.ModelingError, too_many(2, "a[i]", 1)),
+    (lambda: x2[0][0, 0], tx.ModelingError, too_many(2, "x[0]", 1)),
+    (lambda: x2[i, 0, 0], tx.ModelingError, too_many(3, "x", 2)),
+    (lambda: a[()], tx.ModelingError, "the number of subscripts is zero"),
+    (lambda: x[()], tx.ModelingError, "the number of subscripts is zero"),
+    (lambda: a[y], tx.ModelingError, HAS_VAR),
+    (lambda: a[i][y], tx.ModelingError, HAS_VAR),
+    (lambda: a[y, 0, 0], tx.ModelingError, HAS_VAR),  # checked before the subscripts are counted
+    (lambda: x[y], tx.ModelingError, HAS_VAR),
+    (lambda: x2[0][y], tx.ModelingError, HAS_VAR),
+    (lambda: b[0], TypeError, "ModelingError: the scalar `Placeholder { name: b }` is not subscriptable"),
+    (lambda: i[0], TypeError, "ModelingError: the scalar `Element { name: i }` is not subscriptable"),
+    (lambda: x[0][0], TypeError, "ModelingError: the scalar `x[0]` is not subscriptable"),
+    (lambda: x["a"], IndexError, "Invalid index: 'a'"),
+    (lambda: x[[0, "a"]], IndexError, "Invalid index: [0, 'a']"),
+])
 def test_subscript_errors(build, exc, message):
     with pytest.raises(exc) as info:
         build()
@@ -125,17 +113,14 @@ def test_full_slice_sum_and_prod():
         d + 1  # a dummy-indexed variable has no arithmetic
 
 
-@pytest.mark.parametrize(
-    "build, text",
-    [
-        (lambda: x[i:], "sum(__dummy_x_0 in [i..N), x[__dummy_x_0])"),
-        (lambda: x[:5], "sum(__dummy_x_0 in [0..5), x[__dummy_x_0])"),
-        (lambda: x2[[slice(None), 1]], "sum(__dummy_x_0 in [0..2), x[__dummy_x_0, 1])"),
-        (lambda: x2[i, 1:], "sum(__dummy_x_1 in [1..3), x[i, __dummy_x_1])"),
-        (lambda: x2[1:, :2],
-         "sum(__dummy_x_0 in [1..2), sum(__dummy_x_1 in [0..2), x[__dummy_x_0, __dummy_x_1]))"),
-    ],
-)
+@pytest.mark.parametrize("build, text", [
+    (lambda: x[i:], "sum(__dummy_x_0 in [i..N), x[__dummy_x_0])"),
+    (lambda: x[:5], "sum(__dummy_x_0 in [0..5), x[__dummy_x_0])"),
+    (lambda: x2[[slice(None), 1]], "sum(__dummy_x_0 in [0..2), x[__dummy_x_0, 1])"),
+    (lambda: x2[i, 1:], "sum(__dummy_x_1 in [1..3), x[i, __dummy_x_1])"),
+    (lambda: x2[1:, :2],
+     "sum(__dummy_x_0 in [1..2), sum(__dummy_x_1 in [0..2), x[__dummy_x_0, __dummy_x_1]))"),
+])
 def test_slice_forms(build, text):
     d = build()
     assert type(d) is tx.DummyIndexedVar
@@ -156,22 +141,19 @@ def test_every_kind(cls, word, bounds):
     assert str(info.value) == step_message(0, word, "v", 1)
 
 
-@pytest.mark.parametrize(
-    "build, exc, message",
-    [
-        (lambda: x2[0, ::N], tx.ModelingError, step_message(1, "Integer", "x", "N")),
-        (lambda: x[:, :], tx.ModelingError, too_many(2, "x", 1)),
-        (lambda: x[3:3], ValueError, "`Range.start` (= 3) is equal to `Range.end` (= 3)"),
-        (lambda: x[5:2], ValueError, "`Range.start` (= 5) is larger than `Range.end` (= 2)"),
-        (lambda: x[y:], tx.ModelingError, "the lower bound contains a decision variable"),
-        (lambda: x[:y], tx.ModelingError, "the upper bound contains a decision variable"),
-        (lambda: x2[:, y], tx.ModelingError, HAS_VAR),
-        # a surplus slice with an explicit stop is accepted until it is summed
-        (lambda: x[:, 0:2].sum(), tx.ModelingError, too_many(2, "x", 1)),
-        (lambda: x2[:].sum(), tx.ModelingError,
-         "the dimensionality of the subscripted variable `x[__dummy_x_0]` must be zero, but actually 1"),
-    ],
-)
+@pytest.mark.parametrize("build, exc, message", [
+    (lambda: x2[0, ::N], tx.ModelingError, step_message(1, "Integer", "x", "N")),
+    (lambda: x[:, :], tx.ModelingError, too_many(2, "x", 1)),
+    (lambda: x[3:3], ValueError, "`Range.start` (= 3) is equal to `Range.end` (= 3)"),
+    (lambda: x[5:2], ValueError, "`Range.start` (= 5) is larger than `Range.end` (= 2)"),
+    (lambda: x[y:], tx.ModelingError, "the lower bound contains a decision variable"),
+    (lambda: x[:y], tx.ModelingError, "the upper bound contains a decision variable"),
+    (lambda: x2[:, y], tx.ModelingError, HAS_VAR),
+    # a surplus slice with an explicit stop is accepted until it is summed
+    (lambda: x[:, 0:2].sum(), tx.ModelingError, too_many(2, "x", 1)),
+    (lambda: x2[:].sum(), tx.ModelingError,
+     "the dimensionality of the subscripted variable `x[__dummy_x_0]` must be zero, but actually 1"),
+])
 def test_slice_errors(build, exc, message):
     with pytest.raises(exc) as info:
         build()

@@ -5,6 +5,7 @@
 
 #include <uuid/uuid.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <cstdint>
@@ -224,63 +225,21 @@ class NodeTable {
   // order the node lists them; emit() reads them back in that order.
   void push(const Expression& e, bool as_is = false) { stack_.push_back(Frame{&e, nullptr, State::New, as_is}); }
   void push(const Condition& c) { stack_.push_back(Frame{nullptr, &c}); }
+  // A binary variable's bounds are fixed and not written; every other child is, in the
+  // order for_each_child gives.
   void push_children(const Expression& e) {
-    switch (e.kind()) {
-      case ExprKind::Number:
-      case ExprKind::Placeholder: return;
-      case ExprKind::Element: {
-        const ElementSet& s = e.as<Element>().belong_to;
-        if (const Range* r = std::get_if<Range>(&s)) {
-          push(r->end);
-          push(r->start);
-        } else {
-          push(std::get<Expression>(s));
-        }
-        return;
-      }
-      case ExprKind::DecisionVar: {
-        const auto& v = e.as<DecisionVar>();
-        if (v.kind != VarKind::Binary) {
-          push(v.upper_bound.value);
-          push(v.lower_bound.value);
-        }
-        for (auto it = v.shape.rbegin(); it != v.shape.rend(); ++it) push(*it);
-        return;
-      }
-      case ExprKind::Subscript: {
-        const auto& s = e.as<Subscript>();
-        for (auto it = s.subscripts.rbegin(); it != s.subscripts.rend(); ++it) push(*it);
-        push(s.variable);
-        return;
-      }
-      case ExprKind::ArrayLength: push(e.as<ArrayLength>().array); return;
-      case ExprKind::Unary: push(e.as<UnaryOp>().operand); return;
-      case ExprKind::Binary:
-        push(e.as<BinaryOp>().right);
-        push(e.as<BinaryOp>().left);
-        return;
-      case ExprKind::Commutative: {
-        const TermList& t = e.as<CommutativeOp>().terms;
-        for (std::size_t i = t.size(); i-- > 0;) push(t[i]);
-        return;
-      }
-      case ExprKind::Reduction: {
-        const auto& r = e.as<ReductionOp>();
-        push(r.operand);
-        if (r.condition) push(r.condition);
-        push(r.index);
-        return;
-      }
+    const std::size_t mark = stack_.size();
+    if (const auto* v = e.get_if<DecisionVar>(); v && v->kind == VarKind::Binary) {
+      for (const Expression& s : v->shape) push(s);
+    } else {
+      for_each_child(e, [this](const Expression& c) { push(c); }, [this](const Condition& c) { push(c); });
     }
+    std::reverse(stack_.begin() + std::ptrdiff_t(mark), stack_.end());
   }
   void push_children(const Condition& c) {
-    if (const auto* cmp = c.get_if<Comparison>()) {
-      push(cmp->right);
-      push(cmp->left);
-      return;
-    }
-    const auto& terms = c.as<Logical>().terms;
-    for (auto it = terms.rbegin(); it != terms.rend(); ++it) push(*it);
+    const std::size_t mark = stack_.size();
+    for_each_child(c, [this](const Expression& k) { push(k); }, [this](const Condition& k) { push(k); });
+    std::reverse(stack_.begin() + std::ptrdiff_t(mark), stack_.end());
   }
 
   // Records the id of the node of the finished frame.
