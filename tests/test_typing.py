@@ -1,5 +1,6 @@
 """The type stubs: they match the module (stubtest), accept a fully annotated model under
-`mypy --strict`, and flag each typical mistake of tests/typing/mistakes.py on its line."""
+`mypy --strict` and pyright, and each checker flags every typical mistake of
+tests/typing/mistakes.py on its line."""
 import os
 import re
 import subprocess
@@ -14,10 +15,20 @@ pytestmark = pytest.mark.skipif(
     bool(os.environ.get("TARVEX_SANITIZED")),
     reason="type checks read the installed stubs, not the instrumented build")
 
+# Each checker: its command for a strict check, and the pattern of an error line.
+CHECKERS = {
+    "mypy": ([sys.executable, "-m", "mypy", "--no-incremental", "--strict"],
+             r"^{file}:(\d+): error"),
+    "pyright": ([str(Path(sys.executable).parent / "basedpyright"), "--level", "error"],
+                r"{file}:(\d+):\d+ - error"),
+}
 
-def mypy(*args):
-    return subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", *args],
-                          capture_output=True, text=True, cwd=HERE)
+
+def check(checker, file, cwd=HERE, extra=()):
+    command, pattern = CHECKERS[checker]
+    run = subprocess.run([*command, *extra, file], capture_output=True, text=True, cwd=cwd)
+    lines = {int(m.group(1)) for m in re.finditer(pattern.format(file=re.escape(file)), run.stdout, re.M)}
+    return run, lines
 
 
 def test_stubs_match_the_module():
@@ -26,16 +37,16 @@ def test_stubs_match_the_module():
     assert run.returncode == 0, run.stdout + run.stderr
 
 
-def test_typed_model_passes_strict():
-    run = mypy("--strict", "typed_model.py")
-    assert run.returncode == 0, run.stdout + run.stderr
+@pytest.mark.parametrize("checker", CHECKERS)
+def test_typed_model_passes(checker):
+    run, lines = check(checker, "typed_model.py")
+    assert run.returncode == 0 and not lines, run.stdout + run.stderr
 
 
-def test_every_mistake_is_flagged():
+@pytest.mark.parametrize("checker", CHECKERS)
+def test_every_mistake_is_flagged(checker):
     source = (HERE / "mistakes.py").read_text().splitlines()
     marked = {n for n, line in enumerate(source, 1) if "# E:" in line}
-    run = mypy("mistakes.py")
-    flagged = {int(m.group(1)) for m in re.finditer(r"^mistakes\.py:(\d+): error", run.stdout, re.M)}
+    run, flagged = check(checker, "mistakes.py")
     assert marked, "no mistake is marked"
     assert flagged == marked, run.stdout
-

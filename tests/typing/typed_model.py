@@ -3,9 +3,8 @@ import numpy as np
 
 import tarvex as tx
 
-N: tx.ArrayLength
 cost = tx.Placeholder("cost", ndim=2, latex="c")
-N = cost.len_at(0, latex="N")
+N: tx.ArrayLength = cost.len_at(0, latex="N")
 M: tx.ArrayLength = cost.len_at(1)
 x: tx.BinaryVar = tx.BinaryVar("x", shape=(N, M))
 y = tx.IntegerVar("y", shape=(N,), lower_bound=0, upper_bound=cost[0, 0])
