@@ -12,30 +12,43 @@ namespace tarvex {
 // ---------------------------------------------------------------------------------------
 // Reference counting with iterative freeing.
 
+// Like the reference counts, the birth counter and the queue of nodes to free are plain
+// process-wide values: only one thread at a time works on trees (the interpreter lock's
+// holder, in the module).
 namespace detail {
 namespace {
-std::atomic<std::uint64_t> g_births{0};
-thread_local std::vector<const NodeBase*> t_pending;
-thread_local bool t_draining = false;
+
+std::uint64_t g_births = 0;
+std::vector<const NodeBase*> g_pending;
+bool g_draining = false;
+
+void destroy(const NodeBase* n) noexcept {
+  if (n->is_cond) {
+    delete static_cast<const CondNode*>(n);
+  } else {
+    delete static_cast<const ExprNode*>(n);
+  }
+}
+
 }  // namespace
 
-std::uint64_t next_birth() noexcept { return g_births.fetch_add(1, std::memory_order_relaxed) + 1; }
+std::uint64_t next_birth() noexcept { return ++g_births; }
 
 void release(const NodeBase* n) noexcept {
-  if (n->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  if (t_draining) {
+  if (n->refs == NodeBase::kPinned || --n->refs != 0) return;
+  if (g_draining) {
     // A node is being freed further up the stack: queue this one instead of recursing.
-    t_pending.push_back(n);
+    g_pending.push_back(n);
     return;
   }
-  t_draining = true;
-  delete n;
-  while (!t_pending.empty()) {
-    const NodeBase* m = t_pending.back();
-    t_pending.pop_back();
-    delete m;
+  g_draining = true;
+  destroy(n);
+  while (!g_pending.empty()) {
+    const NodeBase* m = g_pending.back();
+    g_pending.pop_back();
+    destroy(m);
   }
-  t_draining = false;
+  g_draining = false;
 }
 }  // namespace detail
 
@@ -58,6 +71,7 @@ bool NumberLit::is_negative() const {
 // Term lists.
 
 static_assert(alignof(Expression) <= alignof(std::max_align_t));
+static_assert(sizeof(void*) != 8 || sizeof(ExprNode) <= 88, "an expression node outgrew its size class");
 
 TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
   void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
@@ -81,11 +95,21 @@ TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.si
   }
 }
 
+TermList::TermList(std::initializer_list<Expression> terms)
+    : buf_(Buffer::create(terms.size())), n_(terms.size()) {
+  Expression* items = buf_->items();
+  for (const Expression& t : terms) {
+    account(t);
+    new (items + buf_->size) Expression(t);
+    ++buf_->size;
+  }
+}
+
 TermList::TermList(const TermList& o) noexcept
     : buf_(o.buf_),
       n_(o.n_),
-      max_height_(o.max_height_),
       paths_(o.paths_),
+      max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
   if (buf_) ++buf_->refs;
@@ -94,8 +118,8 @@ TermList::TermList(const TermList& o) noexcept
 TermList::TermList(TermList&& o) noexcept
     : buf_(std::exchange(o.buf_, nullptr)),
       n_(std::exchange(o.n_, 0)),
-      max_height_(o.max_height_),
       paths_(o.paths_),
+      max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {}
 
@@ -178,6 +202,13 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
 
 TermList TermList::appended(Expression t) const {
   TermList out;
+  if (buf_ && buf_->refs == 1 && buf_->size > n_) {
+    // The buffer was extended past this view by lists that are gone: no one else holds it,
+    // so the items past the view are dropped and it is extended again instead of copied.
+    // (A dropped item cannot free this list: anything reaching the buffer would hold it.)
+    Expression* items = buf_->items();
+    while (buf_->size > n_) items[--buf_->size].~Expression();
+  }
   if (buf_ && buf_->size == n_ && n_ < buf_->capacity && !reaches(t, buf_)) {
     // This view covers the whole buffer and there is room: extend it in place. Older views
     // keep seeing only their own prefix.
@@ -242,6 +273,10 @@ struct Facts {
   }
   void child(const Bound& b) { child(b.value); }
 
+  template <class T>
+  void operator()(const Boxed<T>& b) {
+    (*this)(*b.p);
+  }
   void operator()(const NumberLit&) {}
   void operator()(const Placeholder& p) { ndim = p.ndim; }
   void operator()(const Element& e) {
@@ -320,7 +355,22 @@ Condition make_cond(CondVariant v) {
   return Condition(n);
 }
 
-Expression make_int(std::int64_t v) { return make_expr(NumberLit{v}); }
+namespace {
+constexpr std::int64_t kFirstShared = -1;
+constexpr std::int64_t kLastShared = 255;
+}  // namespace
+
+Expression make_int(std::int64_t v) {
+  if (v < kFirstShared || v > kLastShared) return make_expr(NumberLit{v});
+  // Made on first use and never freed, so no tree that outlives static destruction (one
+  // held by an interpreter object at exit) is left with a freed literal.
+  static const Expression* const shared = [] {
+    auto* table = new Expression[kLastShared - kFirstShared + 1];
+    for (std::int64_t k = kFirstShared; k <= kLastShared; ++k) table[k - kFirstShared] = make_expr(NumberLit{k});
+    return table;
+  }();
+  return shared[v - kFirstShared];
+}
 Expression make_float(double v) { return make_expr(NumberLit{v}); }
 
 const OptString& Expression::latex() const {
@@ -329,7 +379,7 @@ const OptString& Expression::latex() const {
         if constexpr (std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) {
           return kNoLatex;
         } else {
-          return v.latex;
+          return unboxed(v).latex;
         }
       },
       node().value);
@@ -344,7 +394,7 @@ Expression with_latex(const Expression& e, OptString latex) {
   ExprVariant copy = e.node().value;
   std::visit(
       [&](auto& v) {
-        if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) v.latex = std::move(latex);
+        if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) unboxed(v).latex = std::move(latex);
       },
       copy);
   auto* n = new ExprNode(std::move(copy));
