@@ -72,8 +72,9 @@ demo: install
 	$(VPY) examples/quickstart.py
 
 bench: install
-	@$(VPY) -c "import pyomo" 2>/dev/null || $(VPY) -m pip install -q pyomo
+	@$(VPY) -c "import pyomo, pulp" 2>/dev/null || $(VPY) -m pip install -q pyomo pulp
 	$(VPY) bench/run.py
+	$(VPY) bench/table.py
 
 # The module and the C++ tests built with AddressSanitizer and UndefinedBehaviorSanitizer in
 # their own folder; ctest and the whole pytest suite run against them and stop at the first
