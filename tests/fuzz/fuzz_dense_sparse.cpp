@@ -51,8 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)tarvex::dense_text(*dense);
   auto again = tarvex::coo_to_dense(tarvex::dense_to_coo(*dense));
+  // (An empty array may have no storage at all: memcmp must not see its null pointer.)
   if (!again || again->shape != dense->shape ||
-      std::memcmp(again->data.data(), dense->data.data(), dense->data.size() * sizeof(double)) != 0) {
+      (!dense->data.empty() &&
+       std::memcmp(again->data.data(), dense->data.data(), dense->data.size() * sizeof(double)) != 0)) {
     // Only -0.0 may turn into 0.0 (it compares equal to zero and is not stored).
     for (std::size_t i = 0; again && i < dense->data.size(); ++i)
       if (!(dense->data[i] == 0.0 && again->data[i] == 0.0) &&

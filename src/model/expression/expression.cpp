@@ -147,19 +147,21 @@ namespace {
 enum class Reach : std::uint8_t { No, Yes, Unknown };
 
 // A search without allocation, for the small new terms of a loop (`c[k] * x[k]`): at most
-// `budget` nodes are entered; past that the answer is Unknown.
+// `budget` nodes are entered; past that, or at a list whose buffer holds items past its
+// view (`hidden`), the answer is Unknown.
 template <class Tree>
-Reach quick_reach(const Tree& n, const void* buffer_items, std::uint64_t birth, int& budget) {
-  if (n.birth() < birth) return Reach::No;
+Reach quick_reach(const Tree& n, const void* buffer_items, int& budget, bool (*hidden)(const TermList&)) {
   if (--budget < 0) return Reach::Unknown;
   Reach r = Reach::No;
   if constexpr (std::is_same_v<Tree, Expression>) {
-    if (const auto* c = n.template get_if<CommutativeOp>(); c && !c->terms.empty() && &c->terms[0] == buffer_items)
-      return Reach::Yes;
+    if (const auto* c = n.template get_if<CommutativeOp>()) {
+      if (!c->terms.empty() && &c->terms[0] == buffer_items) return Reach::Yes;
+      if (hidden(c->terms)) return Reach::Unknown;
+    }
   }
   auto child = [&](const auto& k) {
     if (r != Reach::Yes) {
-      const Reach got = quick_reach(k, buffer_items, birth, budget);
+      const Reach got = quick_reach(k, buffer_items, budget, hidden);
       if (got != Reach::No) r = got;
     }
   };
@@ -170,20 +172,29 @@ Reach quick_reach(const Tree& n, const void* buffer_items, std::uint64_t birth, 
 }  // namespace
 
 bool TermList::reaches(const Expression& t, const Buffer* b) {
-  // Only what was made after the buffer can refer to it, so older nodes are not entered:
-  // in a loop `s = s + c[k] * x[k]` this visits the new product and its new subscripts.
-  if (t.birth() < b->birth) return false;
+  // A node owns the whole buffer of its terms, not only its view: items appended past the
+  // view by a longer list live as long as the buffer. So a list is searched through all the
+  // items of its buffer (each buffer once), and no node is skipped for being older than `b`:
+  // an old node may hold a list whose buffer grew, after `b` was made, by a term that holds
+  // `b`. In a loop `s = s + c[k] * x[k]` the quick search visits the product's few nodes.
   int budget = 16;
+  auto hidden = [](const TermList& l) { return l.buf_ && l.buf_->size > l.n_; };
   const Reach quick = quick_reach(t, b->size ? static_cast<const void*>(const_cast<Buffer*>(b)->items()) : nullptr,
-                                  b->birth, budget);
+                                  budget, +hidden);
   if (quick != Reach::Unknown) return quick == Reach::Yes;
   std::unordered_set<const void*> seen;
   std::vector<std::variant<Expression, Condition>> todo;
   auto enter = [&](const auto& n) {
-    if (n.birth() > b->birth && seen.insert(n.identity()).second) todo.emplace_back(n);
+    if (seen.insert(n.identity()).second) todo.emplace_back(n);
   };
   auto open = [&](const Expression& e) {
-    if (const auto* c = e.get_if<CommutativeOp>(); c && c->terms.buf_ == b) return true;
+    if (const auto* c = e.get_if<CommutativeOp>()) {
+      Buffer* other = c->terms.buf_;
+      if (other == b) return true;
+      if (other && seen.insert(other).second)
+        for (std::size_t i = 0; i < other->size; ++i) enter(other->items()[i]);
+      return false;
+    }
     for_each_child(e, enter, enter);
     return false;
   };
