@@ -5,9 +5,10 @@
 #include "print/printer.hpp"
 
 namespace tarvex::py {
-namespace {
 
-std::array<ClassInfo, kClassCount> g_classes;
+std::array<ClassInfo, kClassCount> detail::g_classes;
+
+namespace {
 
 ClassId offset(ClassId first, auto kind) {
   return static_cast<ClassId>(static_cast<int>(first) + static_cast<int>(kind));
@@ -39,8 +40,6 @@ PyObject* cond_text(PyObject* self) {
 }
 
 }  // namespace
-
-ClassInfo& class_info(ClassId id) { return g_classes[static_cast<std::size_t>(id)]; }
 
 ClassId class_of(const Expression& e) {
   switch (e.kind()) {

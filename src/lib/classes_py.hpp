@@ -127,7 +127,10 @@ struct ClassInfo {
   void (*construct_expr)(void* storage, Expression e) = nullptr;
   void (*construct_cond)(void* storage, Condition c) = nullptr;
 };
-ClassInfo& class_info(ClassId id);
+namespace detail {
+extern std::array<ClassInfo, kClassCount> g_classes;
+}  // namespace detail
+inline ClassInfo& class_info(ClassId id) { return detail::g_classes[static_cast<std::size_t>(id)]; }
 inline PyTypeObject* type_of(ClassId id) { return class_info(id).type; }
 
 // The class that a node becomes in Python.

@@ -1,6 +1,7 @@
 #include "lib/convert_py.hpp"
 
 #include <cstdarg>
+#include <iterator>
 
 #include "model/expression/operand/dummy_indexed_var_py.hpp"
 
@@ -74,16 +75,54 @@ std::optional<double> as_double(PyObject* o) {
   return d;
 }
 
+namespace {
+
+// The expression classes, the ones most often met in model building first.
+constexpr ClassId kByFrequency[] = {
+    ClassId::Subscript,     ClassId::MulOp,          ClassId::AddOp,     ClassId::BinaryVar,
+    ClassId::IntegerVar,    ClassId::ContinuousVar,  ClassId::PowOp,     ClassId::Placeholder,
+    ClassId::Element,       ClassId::NumberLit,      ClassId::SumOp,     ClassId::ProdOp,
+    ClassId::SemiIntegerVar, ClassId::SemiContinuousVar, ClassId::ArrayLength, ClassId::AbsOp,
+    ClassId::CeilOp,        ClassId::FloorOp,        ClassId::Log2Op,    ClassId::Log10Op,
+    ClassId::LnOp,          ClassId::ModOp,          ClassId::MinOp,     ClassId::MaxOp,
+};
+static_assert(std::size(kByFrequency) == std::size(kExpressionCandidates));
+
+// Whether the exact type of `o` is one of the expression classes.
+bool exact_expression_class(PyObject* o) {
+  PyTypeObject* t = Py_TYPE(o);
+  for (ClassId id : kByFrequency)
+    if (type_of(id) == t) return true;
+  return false;
+}
+
+// The tree of an object of an expression class, when it is a scalar.
+Result<Expression> held_scalar(PyObject* o) {
+  Expression e = expr_holder(o).expr();
+  if (!e) return type_error("failed to convert into expression.");
+  TX_CHECK(require_scalar(e));
+  return e;
+}
+
+}  // namespace
+
 Result<Expression> to_expression(PyObject* o) {
+  // The attempts are: an integer (__index__), a float (__float__), an object of an
+  // expression class. Two shortcuts give the same outcomes: exact ints and floats read
+  // directly (an int too large for 64 bits takes the full path), and our own classes by
+  // exact type (none of them has __index__ or __float__, so both probes would fail on them).
+  if (PyLong_CheckExact(o)) {
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
+    if (!overflow) return make_int(v);
+  } else if (PyFloat_CheckExact(o)) {
+    return make_float(PyFloat_AS_DOUBLE(o));
+  } else if (exact_expression_class(o)) {
+    return held_scalar(o);
+  }
   if (auto i = as_int64(o)) return make_int(*i);
   if (auto d = as_double(o)) return make_float(*d);
-  const ClassId id = match(o, kExpressionCandidates);
-  if (id != ClassId::Count) {
-    const Expression e = expr_holder(o).expr();
-    if (!e) return type_error("failed to convert into expression.");
-    TX_CHECK(require_scalar(e));
-    return e;
-  }
+  if (match(o, kExpressionCandidates) != ClassId::Count) return held_scalar(o);
   if (const DummyIndexedVar* d = as_dummy_indexed_var(o)) {
     const auto& var = d->variable.as<DecisionVar>();
     return modeling_error(std::string("dummy indexed ") + kind_word(var.kind) + "Var with name '" + var.name +

@@ -218,7 +218,7 @@ class NodeTable {
   static const NodeBase* base_of(const Frame& f) {
     return static_cast<const NodeBase*>(f.expr ? f.expr->identity() : f.cond->identity());
   }
-  static bool shared(const NodeBase* n) { return n->refs.load(std::memory_order_relaxed) > 1; }
+  static bool shared(const NodeBase* n) { return n->refs > 1; }
   static std::uint64_t key_of(const NodeBase* n) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(n)); }
 
   // The children, pushed in reverse so that they are visited (and their ids stacked) in the

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)tarvex::dense_text(*dense);
   auto again = tarvex::coo_to_dense(tarvex::dense_to_coo(*dense));
-  // (memcmp of an empty array would pass it a null pointer)
+  // (An empty array may have no storage at all: memcmp must not see its null pointer.)
   if (!again || again->shape != dense->shape ||
       (!dense->data.empty() &&
        std::memcmp(again->data.data(), dense->data.data(), dense->data.size() * sizeof(double)) != 0)) {

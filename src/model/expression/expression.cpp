@@ -12,30 +12,43 @@ namespace tarvex {
 // ---------------------------------------------------------------------------------------
 // Reference counting with iterative freeing.
 
+// Like the reference counts, the birth counter and the queue of nodes to free are plain
+// process-wide values: only one thread at a time works on trees (the interpreter lock's
+// holder, in the module).
 namespace detail {
 namespace {
-std::atomic<std::uint64_t> g_births{0};
-thread_local std::vector<const NodeBase*> t_pending;
-thread_local bool t_draining = false;
+
+std::uint64_t g_births = 0;
+std::vector<const NodeBase*> g_pending;
+bool g_draining = false;
+
+void destroy(const NodeBase* n) noexcept {
+  if (n->is_cond) {
+    delete static_cast<const CondNode*>(n);
+  } else {
+    delete static_cast<const ExprNode*>(n);
+  }
+}
+
 }  // namespace
 
-std::uint64_t next_birth() noexcept { return g_births.fetch_add(1, std::memory_order_relaxed) + 1; }
+std::uint64_t next_birth() noexcept { return ++g_births; }
 
 void release(const NodeBase* n) noexcept {
-  if (n->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  if (t_draining) {
+  if (n->refs == NodeBase::kPinned || --n->refs != 0) return;
+  if (g_draining) {
     // A node is being freed further up the stack: queue this one instead of recursing.
-    t_pending.push_back(n);
+    g_pending.push_back(n);
     return;
   }
-  t_draining = true;
-  delete n;
-  while (!t_pending.empty()) {
-    const NodeBase* m = t_pending.back();
-    t_pending.pop_back();
-    delete m;
+  g_draining = true;
+  destroy(n);
+  while (!g_pending.empty()) {
+    const NodeBase* m = g_pending.back();
+    g_pending.pop_back();
+    destroy(m);
   }
-  t_draining = false;
+  g_draining = false;
 }
 }  // namespace detail
 
@@ -58,6 +71,7 @@ bool NumberLit::is_negative() const {
 // Term lists.
 
 static_assert(alignof(Expression) <= alignof(std::max_align_t));
+static_assert(sizeof(void*) != 8 || sizeof(ExprNode) <= 88, "an expression node outgrew its size class");
 
 TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
   void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
@@ -81,11 +95,21 @@ TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.si
   }
 }
 
+TermList::TermList(std::initializer_list<Expression> terms)
+    : buf_(Buffer::create(terms.size())), n_(terms.size()) {
+  Expression* items = buf_->items();
+  for (const Expression& t : terms) {
+    account(t);
+    new (items + buf_->size) Expression(t);
+    ++buf_->size;
+  }
+}
+
 TermList::TermList(const TermList& o) noexcept
     : buf_(o.buf_),
       n_(o.n_),
-      max_height_(o.max_height_),
       paths_(o.paths_),
+      max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
   if (buf_) ++buf_->refs;
@@ -94,8 +118,8 @@ TermList::TermList(const TermList& o) noexcept
 TermList::TermList(TermList&& o) noexcept
     : buf_(std::exchange(o.buf_, nullptr)),
       n_(std::exchange(o.n_, 0)),
-      max_height_(o.max_height_),
       paths_(o.paths_),
+      max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {}
 
@@ -123,19 +147,21 @@ namespace {
 enum class Reach : std::uint8_t { No, Yes, Unknown };
 
 // A search without allocation, for the small new terms of a loop (`c[k] * x[k]`): at most
-// `budget` nodes are entered; past that the answer is Unknown.
+// `budget` nodes are entered; past that, or at a list whose buffer holds items past its
+// view (`hidden`), the answer is Unknown.
 template <class Tree>
-Reach quick_reach(const Tree& n, const void* buffer_items, std::uint64_t birth, int& budget) {
-  if (n.birth() < birth) return Reach::No;
+Reach quick_reach(const Tree& n, const void* buffer_items, int& budget, bool (*hidden)(const TermList&)) {
   if (--budget < 0) return Reach::Unknown;
   Reach r = Reach::No;
   if constexpr (std::is_same_v<Tree, Expression>) {
-    if (const auto* c = n.template get_if<CommutativeOp>(); c && !c->terms.empty() && &c->terms[0] == buffer_items)
-      return Reach::Yes;
+    if (const auto* c = n.template get_if<CommutativeOp>()) {
+      if (!c->terms.empty() && &c->terms[0] == buffer_items) return Reach::Yes;
+      if (hidden(c->terms)) return Reach::Unknown;
+    }
   }
   auto child = [&](const auto& k) {
     if (r != Reach::Yes) {
-      const Reach got = quick_reach(k, buffer_items, birth, budget);
+      const Reach got = quick_reach(k, buffer_items, budget, hidden);
       if (got != Reach::No) r = got;
     }
   };
@@ -146,20 +172,29 @@ Reach quick_reach(const Tree& n, const void* buffer_items, std::uint64_t birth, 
 }  // namespace
 
 bool TermList::reaches(const Expression& t, const Buffer* b) {
-  // Only what was made after the buffer can refer to it, so older nodes are not entered:
-  // in a loop `s = s + c[k] * x[k]` this visits the new product and its new subscripts.
-  if (t.birth() < b->birth) return false;
+  // A node owns the whole buffer of its terms, not only its view: items appended past the
+  // view by a longer list live as long as the buffer. So a list is searched through all the
+  // items of its buffer (each buffer once), and no node is skipped for being older than `b`:
+  // an old node may hold a list whose buffer grew, after `b` was made, by a term that holds
+  // `b`. In a loop `s = s + c[k] * x[k]` the quick search visits the product's few nodes.
   int budget = 16;
+  auto hidden = [](const TermList& l) { return l.buf_ && l.buf_->size > l.n_; };
   const Reach quick = quick_reach(t, b->size ? static_cast<const void*>(const_cast<Buffer*>(b)->items()) : nullptr,
-                                  b->birth, budget);
+                                  budget, +hidden);
   if (quick != Reach::Unknown) return quick == Reach::Yes;
   std::unordered_set<const void*> seen;
   std::vector<std::variant<Expression, Condition>> todo;
   auto enter = [&](const auto& n) {
-    if (n.birth() > b->birth && seen.insert(n.identity()).second) todo.emplace_back(n);
+    if (seen.insert(n.identity()).second) todo.emplace_back(n);
   };
   auto open = [&](const Expression& e) {
-    if (const auto* c = e.get_if<CommutativeOp>(); c && c->terms.buf_ == b) return true;
+    if (const auto* c = e.get_if<CommutativeOp>()) {
+      Buffer* other = c->terms.buf_;
+      if (other == b) return true;
+      if (other && seen.insert(other).second)
+        for (std::size_t i = 0; i < other->size; ++i) enter(other->items()[i]);
+      return false;
+    }
     for_each_child(e, enter, enter);
     return false;
   };
@@ -178,6 +213,13 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
 
 TermList TermList::appended(Expression t) const {
   TermList out;
+  if (buf_ && buf_->refs == 1 && buf_->size > n_) {
+    // The buffer was extended past this view by lists that are gone: no one else holds it,
+    // so the items past the view are dropped and it is extended again instead of copied.
+    // (A dropped item cannot free this list: anything reaching the buffer would hold it.)
+    Expression* items = buf_->items();
+    while (buf_->size > n_) items[--buf_->size].~Expression();
+  }
   if (buf_ && buf_->size == n_ && n_ < buf_->capacity && !reaches(t, buf_)) {
     // This view covers the whole buffer and there is room: extend it in place. Older views
     // keep seeing only their own prefix.
@@ -242,6 +284,10 @@ struct Facts {
   }
   void child(const Bound& b) { child(b.value); }
 
+  template <class T>
+  void operator()(const Boxed<T>& b) {
+    (*this)(*b.p);
+  }
   void operator()(const NumberLit&) {}
   void operator()(const Placeholder& p) { ndim = p.ndim; }
   void operator()(const Element& e) {
@@ -320,7 +366,22 @@ Condition make_cond(CondVariant v) {
   return Condition(n);
 }
 
-Expression make_int(std::int64_t v) { return make_expr(NumberLit{v}); }
+namespace {
+constexpr std::int64_t kFirstShared = -1;
+constexpr std::int64_t kLastShared = 255;
+}  // namespace
+
+Expression make_int(std::int64_t v) {
+  if (v < kFirstShared || v > kLastShared) return make_expr(NumberLit{v});
+  // Made on first use and never freed, so no tree that outlives static destruction (one
+  // held by an interpreter object at exit) is left with a freed literal.
+  static const Expression* const shared = [] {
+    auto* table = new Expression[kLastShared - kFirstShared + 1];
+    for (std::int64_t k = kFirstShared; k <= kLastShared; ++k) table[k - kFirstShared] = make_expr(NumberLit{k});
+    return table;
+  }();
+  return shared[v - kFirstShared];
+}
 Expression make_float(double v) { return make_expr(NumberLit{v}); }
 
 const OptString& Expression::latex() const {
@@ -329,7 +390,7 @@ const OptString& Expression::latex() const {
         if constexpr (std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) {
           return kNoLatex;
         } else {
-          return v.latex;
+          return unboxed(v).latex;
         }
       },
       node().value);
@@ -344,7 +405,7 @@ Expression with_latex(const Expression& e, OptString latex) {
   ExprVariant copy = e.node().value;
   std::visit(
       [&](auto& v) {
-        if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) v.latex = std::move(latex);
+        if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, NumberLit>) unboxed(v).latex = std::move(latex);
       },
       copy);
   auto* n = new ExprNode(std::move(copy));

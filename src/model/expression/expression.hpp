@@ -14,9 +14,9 @@
 // src/lib/module_py.cpp).
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,14 +70,32 @@ namespace detail {
 std::uint64_t next_birth() noexcept;
 }  // namespace detail
 
+// The header of every node, 16 bytes, with the facts that both trees cache.
+//
+// The reference count is a plain integer, not an atomic one: trees are built, shared and
+// freed only by one thread at a time (in the module, always under the interpreter lock; the
+// core starts no threads), so lock-prefixed updates would cost much and protect nothing. It
+// saturates: a node that once had 2^32 - 1 references is never freed (it cannot be reached
+// in practice, each reference being a handle of 8 bytes). No virtual destructor: `is_cond`
+// says which kind of node to delete.
 struct NodeBase {
-  mutable std::atomic<std::size_t> refs{0};
-  const std::uint64_t birth = detail::next_birth();
-  virtual ~NodeBase() = default;
+  static constexpr std::uint32_t kPinned = UINT32_MAX;
+
+  explicit NodeBase(bool cond) : is_cond(cond) {}
+  NodeBase(const NodeBase&) = delete;
+  NodeBase& operator=(const NodeBase&) = delete;
+
+  mutable std::uint32_t refs = 0;
+  std::uint32_t height = 1;
+  const std::uint64_t birth : 62 = detail::next_birth();
+  const std::uint64_t is_cond : 1;
+  std::uint64_t has_dv : 1 = 0;
 };
 
 namespace detail {
-inline void retain(const NodeBase* n) noexcept { n->refs.fetch_add(1, std::memory_order_relaxed); }
+inline void retain(const NodeBase* n) noexcept {
+  if (n->refs != NodeBase::kPinned) ++n->refs;
+}
 // Drops one reference; the last one frees the node. Freeing is iterative, so a chain of a
 // million nested nodes is released without deep recursion.
 void release(const NodeBase* n) noexcept;
@@ -208,6 +226,8 @@ class TermList {
  public:
   TermList() = default;
   explicit TermList(std::vector<Expression> terms);
+  // Copies of the given terms, written straight into a buffer of their size.
+  TermList(std::initializer_list<Expression> terms);
   TermList(const TermList& o) noexcept;
   TermList(TermList&& o) noexcept;
   TermList& operator=(TermList o) noexcept;
@@ -248,8 +268,8 @@ class TermList {
 
   Buffer* buf_ = nullptr;
   std::size_t n_ = 0;
-  std::uint32_t max_height_ = 0;
   std::uint64_t paths_ = 0;
+  std::uint32_t max_height_ = 0;
   bool any_dv_ = false;
   bool any_zero_ = false;
 };
@@ -352,16 +372,67 @@ struct ReductionOp {
   OptString latex;
 };
 
-using ExprVariant = std::variant<NumberLit, Placeholder, Element, DecisionVar, Subscript,
+// A kind whose payload is large and rare (the operands with names and shapes) is stored
+// out of line, so that a node is sized by its common kinds, the operators. Boxed<T> is made
+// implicitly from a T and copies deeply; Expression::get_if and as see through it.
+template <class T>
+struct Boxed {
+  Boxed(T v) : p(std::make_unique<T>(std::move(v))) {}
+  Boxed(const Boxed& o) : p(std::make_unique<T>(*o.p)) {}
+  Boxed(Boxed&&) noexcept = default;
+  Boxed& operator=(const Boxed& o) {
+    p = std::make_unique<T>(*o.p);
+    return *this;
+  }
+  Boxed& operator=(Boxed&&) noexcept = default;
+  std::unique_ptr<T> p;
+};
+
+using ExprVariant = std::variant<NumberLit, Boxed<Placeholder>, Boxed<Element>, Boxed<DecisionVar>, Subscript,
                                  ArrayLength, UnaryOp, BinaryOp, CommutativeOp, ReductionOp>;
 
+// The stored alternative of each kind: T itself, or Boxed<T>.
+template <class T>
+struct Stored {
+  using type = T;
+};
+template <>
+struct Stored<Placeholder> {
+  using type = Boxed<Placeholder>;
+};
+template <>
+struct Stored<Element> {
+  using type = Boxed<Element>;
+};
+template <>
+struct Stored<DecisionVar> {
+  using type = Boxed<DecisionVar>;
+};
+
+// The payload of a stored alternative.
+template <class T>
+const T& unboxed(const T& v) {
+  return v;
+}
+template <class T>
+const T& unboxed(const Boxed<T>& v) {
+  return *v.p;
+}
+template <class T>
+T& unboxed(T& v) {
+  return v;
+}
+template <class T>
+T& unboxed(Boxed<T>& v) {
+  return *v.p;
+}
+
+// 88 bytes on 64-bit targets (with the allocator's header, 96).
 struct ExprNode final : NodeBase {
-  explicit ExprNode(ExprVariant v) : value(std::move(v)) {}
+  explicit ExprNode(ExprVariant v) : NodeBase(false), value(std::move(v)) {}
   ExprVariant value;
   std::uint64_t ndim = 0;
   std::uint64_t paths = 1;
-  std::uint32_t height = 1;
-  bool has_dv = false;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -382,12 +453,11 @@ struct Logical {
 
 using CondVariant = std::variant<Comparison, Logical>;
 
+// has_dv: a side of some comparison contains a decision variable.
 struct CondNode final : NodeBase {
-  explicit CondNode(CondVariant v) : value(std::move(v)) {}
+  explicit CondNode(CondVariant v) : NodeBase(true), value(std::move(v)) {}
   CondVariant value;
   std::uint64_t paths = 1;
-  std::uint32_t height = 1;
-  bool has_dv = false;  // a side of some comparison contains a decision variable
 };
 
 // ---------------------------------------------------------------------------------------
@@ -397,6 +467,8 @@ struct CondNode final : NodeBase {
 Expression make_expr(ExprVariant v);
 Condition make_cond(CondVariant v);
 
+// Literals. The integers -1 to 255 are shared nodes made once (a node never changes, so
+// every tree may hold the same one): `2 * x`, `x ** 2` and `x[k]` allocate no literal.
 Expression make_int(std::int64_t v);
 Expression make_float(double v);
 
@@ -445,11 +517,12 @@ inline std::uint64_t Expression::birth() const { return node().birth; }
 inline bool Expression::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Expression::get_if() const {
-  return std::get_if<T>(&node().value);
+  const auto* v = std::get_if<typename Stored<T>::type>(&node().value);
+  return v ? &unboxed(*v) : nullptr;
 }
 template <class T>
 const T& Expression::as() const {
-  return *std::get_if<T>(&node().value);
+  return unboxed(*std::get_if<typename Stored<T>::type>(&node().value));
 }
 inline Expression::Expression(const ExprNode* fresh) : Handle<ExprNode>(fresh) {}
 inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}

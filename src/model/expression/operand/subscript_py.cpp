@@ -43,7 +43,19 @@ PyObject* array_getitem(PyObject* self, PyObject* index) {
     const Expression receiver = expr_holder(self).expr();
     std::vector<Expression> items;
     ItemCheck when = ItemCheck::AfterCount;
-    if (auto single = to_expression(index)) {
+    if (PyTuple_CheckExact(index)) {
+      // `x[i, j]`: a tuple is never an expression (converting it fails without side
+      // effects), so its items are read directly, as the sequence path would.
+      const Py_ssize_t n = PyTuple_GET_SIZE(index);
+      items.reserve(std::size_t(n));
+      for (Py_ssize_t k = 0; k < n; ++k) {
+        auto item = to_expression(PyTuple_GET_ITEM(index, k));
+        if (!item) return raise(item.error());
+        items.push_back(std::move(item).value());
+      }
+      when = ItemCheck::BeforeCount;
+    } else if (auto single = to_expression(index)) {
+      items.reserve(1);
       items.push_back(std::move(single).value());
     } else {
       auto list = to_expression_list(index);

@@ -120,6 +120,18 @@ Error invalid_index(PyObject* index) {
 
 Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
   std::vector<SubscriptItem> items;
+  if (PyTuple_CheckExact(index)) {
+    // `x[i, j]`: a tuple is neither an expression nor a slice (both attempts would fail
+    // without side effects), so its items are read directly, as the sequence path does.
+    const Py_ssize_t n = PyTuple_GET_SIZE(index);
+    items.reserve(std::size_t(n));
+    for (Py_ssize_t k = 0; k < n; ++k) {
+      auto item = to_item(PyTuple_GET_ITEM(index, k));
+      if (!item) return invalid_index(index);
+      items.push_back(std::move(item).value());
+    }
+    return items;
+  }
   if (auto e = to_expression(index)) {
     items.emplace_back(std::move(e).value());
     return items;
@@ -154,6 +166,7 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
       return wrap_dummy_indexed_var(std::move(d).value());
     }
     std::vector<Expression> subs;
+    subs.reserve(items->size());
     for (SubscriptItem& i : *items) subs.push_back(std::move(std::get<Expression>(i)));
     return result_object(make_subscript(var, std::move(subs), ItemCheck::BeforeCount));
   });

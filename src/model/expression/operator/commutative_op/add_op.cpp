@@ -4,7 +4,6 @@
 // appended through TermList::appended, which extends the shared buffer when the sum being
 // extended is the newest view of it, so `s = s + x[k]` in a loop costs O(1) per step.
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -74,23 +73,19 @@ Expression clean_up(TermList terms) {
 
 // A new sum of the given operands: the literals are folded into one last term, which is
 // dropped when it is zero.
-Expression build_sum(std::initializer_list<Expression> operands) {
-  std::vector<Expression> v;
-  v.reserve(operands.size());
-  NumberLit total{std::int64_t{0}};
-  const Expression* only = nullptr;  // the literal operand, when there is exactly one
-  int literals = 0;
-  for (const Expression& t : operands) {
-    if (const NumberLit* l = literal(t)) {
-      total = fold_add(total, *l);
-      only = &t;
-      ++literals;
-    } else {
-      v.push_back(t);
-    }
+Expression build_sum(const Expression& a, const Expression& b) {
+  const NumberLit* al = literal(a);
+  const NumberLit* bl = literal(b);
+  if (!al && !bl) return sum_node(TermList{a, b});
+  if (al && bl) {
+    const NumberLit total = fold_add(fold_add(NumberLit{std::int64_t{0}}, *al), *bl);
+    return sum_node(total.is_zero() ? TermList{} : TermList{make_expr(total)});
   }
-  if (!total.is_zero()) v.push_back(literals == 1 ? *only : make_expr(total));
-  return sum_node(TermList(std::move(v)));
+  // One literal: it goes last, unless it is zero.
+  const Expression& lit = al ? a : b;
+  const Expression& other = al ? b : a;
+  if (literal(lit)->is_zero()) return sum_node(TermList{other});
+  return sum_node(TermList{other, lit});
 }
 
 // Two sums become one: the non-literal terms of lhs, then those of rhs, then the folded
@@ -136,10 +131,10 @@ Result<Expression> add(const Expression& lhs, const Expression& rhs) {
   const bool rx = has_latex(rhs);
   const CommutativeOp* ls = open_sum(lhs);
   const CommutativeOp* rs = open_sum(rhs);
-  if (ll && rx) return build_sum({lhs, rhs});
+  if (ll && rx) return build_sum(lhs, rhs);
   if (ls && rx) return sum_node(append_term(ls->terms, rhs));
   if (rs && lx) return sum_node(append_term(rs->terms, lhs));
-  if (lx || rx) return build_sum({lhs, rhs});
+  if (lx || rx) return build_sum(lhs, rhs);
 
   if (ll && rs) return clean_up(add_constant(rs->terms, lhs));
   if (ls) {
@@ -148,7 +143,7 @@ Result<Expression> add(const Expression& lhs, const Expression& rhs) {
     return sum_node(append_term(ls->terms, rhs));
   }
   if (rs) return sum_node(append_term(rs->terms, lhs));
-  return build_sum({lhs, rhs});
+  return build_sum(lhs, rhs);
 }
 
 Result<Expression> subtract(const Expression& lhs, const Expression& rhs) {

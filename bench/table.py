@@ -1,0 +1,380 @@
+"""Expression building against its baselines, every case measured in the same run.
+
+Usage: python bench/table.py [ops] [sums] [memory] [model]   (default: all four tables)
+
+- ops: one operation against the floor (a minimal C type whose add slot allocates an
+  object, compiled here from bench/floor.c) and against a pure-Python class building the
+  same tuples. Goals: at most 4x the floor, at most 0.6x the pure-Python class.
+- sums: loop-built and bulk sums of 10^3 to 10^6 terms against the two reference modeling
+  libraries of the `bench` extra (the second one's `s = s + ...` is quadratic: it stops at
+  10^4). Goal: at least 3x faster than the first reference in every row, linear growth.
+- memory: bytes per term of the sum alone (variables and their subscripts built before),
+  from the peak RSS of a fresh process per case. Goal: at most the first reference.
+- model: a 100x100 assignment model built with loops.
+
+Times are the best of several rounds; ratios are ours / baseline (below 1 is faster).
+"""
+import gc
+import importlib.util
+import json
+import os
+import pathlib
+import resource
+import subprocess
+import sys
+import sysconfig
+import tempfile
+import timeit
+
+HERE = pathlib.Path(__file__).parent
+
+
+def best_time(fn, min_total=0.2, repeat=5):
+    number = 1
+    while True:
+        t = timeit.timeit(fn, number=number)
+        if t >= min_total / repeat or number >= 1 << 24:
+            break
+        number *= 4
+    if number == 1 and t > 1.0:
+        repeat = 2  # long runs: two more rounds are enough for a minimum
+    return min([t] + timeit.repeat(fn, number=number, repeat=repeat)) / number
+
+
+def fmt(seconds):
+    if seconds is None:
+        return f"{'-':>11}"
+    for unit, scale in (("s", 1), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:8.2f} {unit:>2}"
+    return f"{seconds / 1e-9:8.1f} ns"
+
+
+def ratio(a, b):
+    return f"{a / b:7.2f}" if a is not None and b is not None else f"{'-':>7}"
+
+
+def have(module):
+    return importlib.util.find_spec(module) is not None
+
+
+# ---------------------------------------------------------------------------------------
+# One operation.
+
+
+def build_floor():
+    """Compiles bench/floor.c into a temporary folder and imports it."""
+    out = pathlib.Path(tempfile.mkdtemp(prefix="tarvex-floor-"))
+    suffix = sysconfig.get_config_var("EXT_SUFFIX")
+    target = out / f"floor{suffix}"
+    include = sysconfig.get_paths()["include"]
+    cc = os.environ.get("CC", "cc")
+    subprocess.run([cc, "-O2", "-shared", "-fPIC", f"-I{include}", str(HERE / "floor.c"), "-o", str(target)],
+                   check=True)
+    sys.path.insert(0, str(out))
+    import floor
+
+    return floor.Floor
+
+
+class Node(tuple):
+    """A pure-Python expression node: (kind, children...)."""
+
+    __slots__ = ()
+
+    def __add__(self, other):
+        return Node(("add", self, other))
+
+    def __rmul__(self, other):
+        return Node(("mul", other, self))
+
+    def __pow__(self, other):
+        return Node(("pow", self, other))
+
+    def __getitem__(self, index):
+        return Node(("subscript", self, index))
+
+
+def ops_table():
+    import tarvex as tx
+
+    Floor = build_floor()
+    f1, f2 = Floor(), Floor()
+    floor = best_time(lambda: f1 + f2)
+    i = tx.Element("i", belong_to=10)
+    x, y = tx.BinaryVar("x", shape=(10,)), tx.BinaryVar("y", shape=(10,))
+    x2 = tx.BinaryVar("x2", shape=(10, 10))
+    z = tx.BinaryVar("z")
+    xi, yi, x0 = x[i], y[i], x[0]
+    px, py, px2, pz = Node(("x",)), Node(("y",)), Node(("x2",)), Node(("z",))
+    pxi, pyi, px0 = px["i"], py["i"], px[0]
+    k = 3
+    cases = [
+        ("x[i] + y[i]", lambda: xi + yi, lambda: pxi + pyi),
+        ("2 * x", lambda: 2 * z, lambda: 2 * pz),
+        ("x ** 2", lambda: z**2, lambda: pz**2),
+        ("x[k]", lambda: x[k], lambda: px[k]),
+        ("x[k, k]", lambda: x2[k, k], lambda: px2[k, k]),
+        ("2.5 * x[0]", lambda: 2.5 * x0, lambda: 2.5 * px0),
+    ]
+    print(f"\none operation (floor: C type add slot {fmt(floor).strip()}; goals: <= 4x floor, <= 0.6x pure Python)")
+    print(f"{'/floor':>7} {'/python':>7}  {'ours':>11}  {'python':>11}  case")
+    for name, ours, python in cases:
+        t, p = best_time(ours), best_time(python)
+        print(f"{ratio(t, floor)} {ratio(t, p)}  {fmt(t)}  {fmt(p)}  {name}", flush=True)
+
+
+# ---------------------------------------------------------------------------------------
+# Sums. Each builder takes n and returns {form: zero-argument callable}, variables and
+# their subscripts made beforehand.
+
+FORMS = ("s = s + c[k] * x[k]", "s += x[k]", "sum(c[k] * x[k])")
+
+
+def tarvex_sums(n):
+    import tarvex as tx
+
+    c = tx.Placeholder("c", ndim=1)
+    x = tx.BinaryVar("x", shape=(n,))
+    cs = [c[k] for k in range(n)]
+    xs = [x[k] for k in range(n)]
+    terms = [cs[k] * xs[k] for k in range(n)]
+
+    def coeff():
+        s = 0
+        for k in range(n):
+            s = s + cs[k] * xs[k]
+        return s
+
+    def iadd():
+        s = 0
+        for k in range(n):
+            s += xs[k]
+        return s
+
+    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: sum(terms)}
+
+
+def first_reference_sums(n):
+    import pyomo.environ as pe
+
+    m = pe.ConcreteModel()
+    m.K = pe.RangeSet(0, n - 1)
+    m.c = pe.Param(m.K, initialize=lambda m, k: k + 1, mutable=True)
+    m.x = pe.Var(m.K, domain=pe.Binary)
+    cs = [m.c[k] for k in range(n)]
+    xs = [m.x[k] for k in range(n)]
+    terms = [cs[k] * xs[k] for k in range(n)]
+
+    def coeff():
+        s = 0
+        for k in range(n):
+            s = s + cs[k] * xs[k]
+        return s
+
+    def iadd():
+        s = 0
+        for k in range(n):
+            s += xs[k]
+        return s
+
+    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: pe.quicksum(terms)}
+
+
+def second_reference_sums(n):
+    import pulp
+
+    xs = [pulp.LpVariable(f"x{k}", cat="Binary") for k in range(n)]
+    cs = [float(k + 1) for k in range(n)]
+    terms = [cs[k] * xs[k] for k in range(n)]
+
+    def coeff():
+        s = 0
+        for k in range(n):
+            s = s + cs[k] * xs[k]
+        return s
+
+    def iadd():
+        s = 0
+        for k in range(n):
+            s += xs[k]
+        return s
+
+    forms = {FORMS[1]: iadd, FORMS[2]: lambda: pulp.lpSum(terms)}
+    if n <= 10_000:
+        forms[FORMS[0]] = coeff  # quadratic in n
+    return forms
+
+
+SUM_SIZES = (1_000, 10_000, 100_000, 1_000_000)
+
+
+def sums_table(sizes=SUM_SIZES):
+    refs = [("ref1", first_reference_sums if have("pyomo") else None),
+            ("ref2", second_reference_sums if have("pulp") else None)]
+    print("\nsums (ref1, ref2: the reference libraries of the bench extra; goal: ours/ref1 <= 0.33, linear)")
+    print(f"{'/ref1':>7} {'/ref2':>7}  {'ours':>11}  {'ref1':>11}  {'ref2':>11}  case")
+    times = {}
+    for n in sizes:
+        ours = tarvex_sums(n)
+        others = [(make(n) if make else {}) for _, make in refs]
+        for form in FORMS:
+            t = best_time(ours[form], min_total=0.5, repeat=3)
+            r = [best_time(o[form], min_total=0.5, repeat=3) if form in o else None for o in others]
+            times[(form, n)] = (t, *r)
+            print(f"{ratio(t, r[0])} {ratio(t, r[1])}  {fmt(t)}  {fmt(r[0])}  {fmt(r[1])}  {form}, n={n}", flush=True)
+        del ours, others
+        gc.collect()
+    for form in FORMS:
+        row = []
+        for a, b in zip(sizes, sizes[1:]):
+            if (form, a) in times and (form, b) in times:
+                row.append(f"{times[(form, b)][0] / times[(form, a)][0]:.1f}x")
+        print(f"  growth per decade of n, ours, {form}: {', '.join(row)}")
+
+
+# ---------------------------------------------------------------------------------------
+# Memory: one fresh process per library and form.
+
+MEMORY_N = 200_000
+
+
+def measure_memory(lib, form, n):
+    """Run in a child process: bytes per term of building the sum `form` of n terms."""
+    builders = {"ours": tarvex_sums, "ref1": first_reference_sums, "ref2": second_reference_sums}
+    forms = builders[lib](n)
+    gc.collect()
+    with open("/proc/self/statm") as f:
+        before = int(f.read().split()[1]) * resource.getpagesize()
+    s = forms[form]()
+    peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+    del s
+    return (peak - before) / n
+
+
+def memory_table(n=MEMORY_N):
+    print(f"\nbytes per term of the sum alone, n={n} (peak RSS of a fresh process; goal: ours <= ref1)")
+    print(f"{'/ref1':>7} {'/ref2':>7}  {'ours':>9}  {'ref1':>9}  {'ref2':>9}  case")
+    available = {"ours": True, "ref1": have("pyomo"), "ref2": have("pulp")}
+    for form in FORMS[:2]:
+        got = {}
+        for lib in ("ours", "ref1", "ref2"):
+            size = n if not (lib == "ref2" and form == FORMS[0]) else 10_000  # quadratic
+            if not available[lib]:
+                got[lib] = None
+                continue
+            out = subprocess.run([sys.executable, __file__, "--memory", lib, form, str(size)],
+                                 check=True, capture_output=True, text=True)
+            got[lib] = json.loads(out.stdout)
+        cells = "  ".join(f"{got[k]:9.0f}" if got[k] is not None else f"{'-':>9}" for k in ("ours", "ref1", "ref2"))
+        print(f"{ratio(got['ours'], got['ref1'])} {ratio(got['ours'], got['ref2'])}  {cells}  {form}", flush=True)
+
+
+# ---------------------------------------------------------------------------------------
+# A 100x100 assignment model built with loops: objective sum of c[i, j] x[i, j], one
+# constraint per row and per column.
+
+def tarvex_assignment(n):
+    import tarvex as tx
+
+    def build():
+        c = tx.Placeholder("c", ndim=2)
+        x = tx.BinaryVar("x", shape=(n, n))
+        p = tx.Problem("assignment")
+        obj = 0
+        for i in range(n):
+            for j in range(n):
+                obj += c[i, j] * x[i, j]
+        p += obj
+        for i in range(n):
+            row = 0
+            for j in range(n):
+                row += x[i, j]
+            p += tx.Constraint(f"row{i}", row == 1)
+        for j in range(n):
+            col = 0
+            for i in range(n):
+                col += x[i, j]
+            p += tx.Constraint(f"col{j}", col == 1)
+        return p
+
+    return build
+
+
+def first_reference_assignment(n):
+    import pyomo.environ as pe
+
+    def build():
+        m = pe.ConcreteModel()
+        m.I = pe.RangeSet(0, n - 1)
+        m.c = pe.Param(m.I, m.I, initialize=lambda m, i, j: i + j + 1, mutable=True)
+        m.x = pe.Var(m.I, m.I, domain=pe.Binary)
+        obj = 0
+        for i in range(n):
+            for j in range(n):
+                obj += m.c[i, j] * m.x[i, j]
+        m.obj = pe.Objective(expr=obj)
+        m.cons = pe.ConstraintList()
+        for i in range(n):
+            row = 0
+            for j in range(n):
+                row += m.x[i, j]
+            m.cons.add(row == 1)
+        for j in range(n):
+            col = 0
+            for i in range(n):
+                col += m.x[i, j]
+            m.cons.add(col == 1)
+        return m
+
+    return build
+
+
+def second_reference_assignment(n):
+    import pulp
+
+    def build():
+        p = pulp.LpProblem("assignment", pulp.LpMinimize)
+        x = {(i, j): pulp.LpVariable(f"x_{i}_{j}", cat="Binary") for i in range(n) for j in range(n)}
+        obj = 0
+        for i in range(n):
+            for j in range(n):
+                obj += float(i + j + 1) * x[i, j]
+        p += obj
+        for i in range(n):
+            row = 0
+            for j in range(n):
+                row += x[i, j]
+            p += row == 1, f"row{i}"
+        for j in range(n):
+            col = 0
+            for i in range(n):
+                col += x[i, j]
+            p += col == 1, f"col{j}"
+        return p
+
+    return build
+
+
+def model_table(n=100):
+    print(f"\n{n}x{n} assignment model built with loops")
+    print(f"{'/ref1':>7} {'/ref2':>7}  {'ours':>11}  {'ref1':>11}  {'ref2':>11}")
+    t = best_time(tarvex_assignment(n), min_total=0.5, repeat=3)
+    r1 = best_time(first_reference_assignment(n), min_total=0.5, repeat=3) if have("pyomo") else None
+    r2 = best_time(second_reference_assignment(n), min_total=0.5, repeat=3) if have("pulp") else None
+    print(f"{ratio(t, r1)} {ratio(t, r2)}  {fmt(t)}  {fmt(r1)}  {fmt(r2)}", flush=True)
+
+
+def main(args):
+    if args[:1] == ["--memory"]:
+        print(json.dumps(measure_memory(args[1], args[2], int(args[3]))))
+        return
+    tables = {"ops": ops_table, "sums": sums_table, "memory": memory_table, "model": model_table}
+    if not have("pyomo") or not have("pulp"):
+        print("(install the bench extra for the reference libraries: pip install pyomo pulp)")
+    for name in args or list(tables):
+        tables[name]()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
