@@ -12,13 +12,11 @@ namespace tarvex {
 // ---------------------------------------------------------------------------------------
 // Reference counting with iterative freeing.
 
-// Like the reference counts, the birth counter and the queue of nodes to free are plain
-// process-wide values: only one thread at a time works on trees (the interpreter lock's
-// holder, in the module).
+// Like the reference counts, the queue of nodes to free is a plain process-wide value:
+// only one thread at a time works on trees (the interpreter lock's holder, in the module).
 namespace detail {
 namespace {
 
-std::uint64_t g_births = 0;
 std::vector<const NodeBase*> g_pending;
 bool g_draining = false;
 
@@ -31,8 +29,6 @@ void destroy(const NodeBase* n) noexcept {
 }
 
 }  // namespace
-
-std::uint64_t next_birth() noexcept { return ++g_births; }
 
 void release(const NodeBase* n) noexcept {
   if (n->refs == NodeBase::kPinned || --n->refs != 0) return;
@@ -75,7 +71,7 @@ static_assert(sizeof(void*) != 8 || sizeof(ExprNode) <= 88, "an expression node 
 
 TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
   void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
-  return new (raw) Buffer{1, 0, capacity, detail::next_birth()};
+  return new (raw) Buffer{1, 0, capacity};
 }
 
 void TermList::Buffer::release(Buffer* b) noexcept {

@@ -64,12 +64,6 @@ class OptString {
 // ---------------------------------------------------------------------------------------
 // Shared, reference-counted node storage.
 
-namespace detail {
-// A process-wide count of the nodes and term buffers made so far: each takes the next
-// number, so a structure can only refer to older ones.
-std::uint64_t next_birth() noexcept;
-}  // namespace detail
-
 // The header of every node, 16 bytes, with the facts that both trees cache.
 //
 // The reference count is a plain integer, not an atomic one: trees are built, shared and
@@ -87,7 +81,6 @@ struct NodeBase {
 
   mutable std::uint32_t refs = 0;
   std::uint32_t height = 1;
-  const std::uint64_t birth : 62 = detail::next_birth();
   const std::uint64_t is_cond : 1;
   std::uint64_t has_dv : 1 = 0;
 };
@@ -179,7 +172,6 @@ class Expression : public Handle<ExprNode> {
   Expression() = default;
 
   ExprKind kind() const;
-  std::uint64_t birth() const;
   std::uint64_t ndim() const;
   std::uint32_t height() const;
   // The number of node occurrences in the tree, counting a shared subtree at every place
@@ -203,7 +195,6 @@ class Condition : public Handle<CondNode> {
   Condition() = default;
 
   CondKind kind() const;
-  std::uint64_t birth() const;
   std::uint32_t height() const;
   std::uint64_t paths() const;
   bool contains_decision_var() const;
@@ -254,7 +245,6 @@ class TermList {
     std::size_t refs;
     std::size_t size;
     std::size_t capacity;
-    std::uint64_t birth;
     Expression* items() { return reinterpret_cast<Expression*>(this + 1); }
     static Buffer* create(std::size_t capacity);
     static void release(Buffer* b) noexcept;
@@ -513,7 +503,6 @@ inline ExprKind Expression::kind() const { return ExprKind(node().value.index())
 inline std::uint64_t Expression::ndim() const { return node().ndim; }
 inline std::uint32_t Expression::height() const { return node().height; }
 inline std::uint64_t Expression::paths() const { return node().paths; }
-inline std::uint64_t Expression::birth() const { return node().birth; }
 inline bool Expression::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Expression::get_if() const {
@@ -530,7 +519,6 @@ inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
 inline std::uint32_t Condition::height() const { return node().height; }
 inline std::uint64_t Condition::paths() const { return node().paths; }
-inline std::uint64_t Condition::birth() const { return node().birth; }
 inline bool Condition::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Condition::get_if() const {
