@@ -53,7 +53,12 @@ struct OptionalFieldsClass {
         for (std::size_t i = 0; i < T::size; ++i) k[i] = T::kNames[i].data();
         return k;
       }();
-      static const std::string format = "|" + std::string(T::size, 'O') + ":" + name;
+      // Appended piece by piece: GCC 12 misreads `"|" + std::string(...)` under -O3 (-Wrestrict).
+      static const std::string format = [] {
+        std::string f(1, '|');
+        f.append(T::size, 'O').append(1, ':').append(name);
+        return f;
+      }();
       std::array<PyObject*, 5> v{};
       static_assert(T::size <= 5);
       if (!parse_args(args, kwargs, format.c_str(), kw.data(), &v[0], &v[1], &v[2], &v[3], &v[4])) return nullptr;
