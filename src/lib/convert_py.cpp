@@ -63,6 +63,10 @@ std::optional<std::int64_t> as_int64(PyObject* o) {
   return std::int64_t(v);
 }
 
+Expression expression_object_tree(PyObject* o) {
+  return match(o, kExpressionCandidates) != ClassId::Count ? expr_holder(o).expr() : Expression();
+}
+
 std::optional<double> as_double(PyObject* o) {
   if (PyFloat_Check(o)) return PyFloat_AS_DOUBLE(o);
   PyNumberMethods* nm = Py_TYPE(o)->tp_as_number;

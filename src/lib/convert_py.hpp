@@ -17,6 +17,10 @@ namespace tarvex::py {
 // Python value -> scalar Expression: an integer, a float, or an object of an expression
 // class, tried in a fixed order. Fails with TypeError or the dimensionality ModelingError.
 Result<Expression> to_expression(PyObject* o);
+
+// The tree of an object of one of the 24 expression classes, whatever its number of
+// dimensions; empty for any other object.
+Expression expression_object_tree(PyObject* o);
 // Python value -> Condition: an object of a comparison or logical class.
 Result<Condition> to_condition(PyObject* o);
 // Python value -> decision-variable node of any shape.

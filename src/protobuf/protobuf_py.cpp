@@ -10,23 +10,6 @@
 namespace tarvex::py {
 namespace {
 
-constexpr ClassId kExpressionClasses[] = {
-    ClassId::NumberLit,  ClassId::Placeholder,   ClassId::Element,        ClassId::Subscript,
-    ClassId::ArrayLength, ClassId::BinaryVar,    ClassId::IntegerVar,     ClassId::ContinuousVar,
-    ClassId::SemiIntegerVar, ClassId::SemiContinuousVar, ClassId::AbsOp,  ClassId::CeilOp,
-    ClassId::FloorOp,    ClassId::Log2Op,        ClassId::Log10Op,        ClassId::LnOp,
-    ClassId::AddOp,      ClassId::MulOp,         ClassId::ModOp,          ClassId::MinOp,
-    ClassId::MaxOp,      ClassId::PowOp,         ClassId::SumOp,          ClassId::ProdOp,
-};
-
-// The tree of an object of an expression class, whatever its number of dimensions (empty
-// for anything else).
-Expression expression_of(PyObject* o) {
-  for (ClassId id : kExpressionClasses)
-    if (is_instance(o, id)) return expr_holder(o).expr();
-  return Expression();
-}
-
 PyObject* bytes_of(const Result<std::string>& r) {
   if (!r) return raise(r.error());
   return PyBytes_FromStringAndSize(r->data(), Py_ssize_t(r->size()));
@@ -40,7 +23,7 @@ PyObject* to_protobuf_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (const Problem* p = as_problem(obj)) return bytes_of(serialize(*p));
     if (const Constraint* c = as_constraint(obj)) return bytes_of(serialize(*c));
     if (const CustomPenaltyTerm* t = as_custom_penalty_term(obj)) return bytes_of(serialize(*t));
-    if (const Expression e = expression_of(obj)) return bytes_of(serialize(e));
+    if (const Expression e = expression_object_tree(obj)) return bytes_of(serialize(e));
     auto cond = to_condition(obj);
     if (cond) return bytes_of(serialize(*cond));
     const std::string type = type_name(Py_TYPE(obj));
