@@ -233,3 +233,16 @@ def test_refusals(tmp_path, build, call, error, message):
     instance, _ = build()
     with pytest.raises(error, match=message):
         call(instance, tmp_path)
+
+
+def test_example_script_solves_its_models():
+    import pathlib
+    import re
+    import subprocess
+    import sys
+
+    script = pathlib.Path(__file__).resolve().parents[1] / "examples" / "solve.py"
+    out = subprocess.run([sys.executable, str(script)], capture_output=True, text=True, check=True).stdout
+    assert "status: Optimal" in out
+    best, optimum = re.search(r"best objective: (\S+) \| optimum: (\S+)", out).groups()
+    assert float(best) == float(optimum)
