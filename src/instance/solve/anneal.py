@@ -80,7 +80,8 @@ def run(compiled, objective, weight, time_limit, options):
     sampler = Sampler()
     unknown = sorted(set(options) - set(sampler.parameters))
     if unknown:
-        raise ValueError(f"the annealer has no option {unknown[0]!r} (it takes {', '.join(sorted(sampler.parameters))})")
+        accepted = ", ".join(sorted(sampler.parameters))
+        raise ValueError(f"the annealer has no option {unknown[0]!r} (it takes {accepted})")
     stopped = []
     if time_limit is not None:
         if "interrupt_function" in options:

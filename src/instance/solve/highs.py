@@ -196,7 +196,6 @@ def run(compiled, objective, weight, time_limit, options):
         bound, gap = float(info.mip_dual_bound), float(info.mip_gap)
     else:
         bound, gap = (objective_value, 0.0) if status == "Optimal" else (None, None)
-    finite = lambda v: v if v is not None and np.isfinite(v) else None  # noqa: E731
     return {
         "samples": samples,
         "counts": [1] * samples.shape[0],
@@ -204,6 +203,10 @@ def run(compiled, objective, weight, time_limit, options):
         "solve_time": elapsed,
         "metadata": {"objective_value": objective_value, "objective_bound": finite(bound), "gap": finite(gap)},
     }
+
+
+def finite(value):
+    return value if value is not None and np.isfinite(value) else None
 
 
 def write(compiled, objective, path):
