@@ -1,0 +1,588 @@
+"""tarvex.instance: data bound to a problem, and solutions evaluated locally. Every evaluation is
+compared with the same numbers computed here by plain Python loops: by hand for the models
+(knapsack, assignment, jagged rows, facility location), and by a small tree interpreter over the
+public getters for random expressions of every operator kind."""
+import functools
+import math
+import subprocess
+import sys
+import textwrap
+
+import numpy as np
+import pytest
+from hypothesis import given, reject
+from hypothesis import strategies as st
+
+import tarvex as tx
+from conftest import problem
+from tarvex.instance import Instance
+
+MAX = tx.ProblemSense.MAXIMIZE
+NAN, INF = math.nan, math.inf
+RNG = np.random.default_rng(7)
+
+
+def same(got, want):
+    """Float equality where NaN equals NaN and round-off of a different summation order passes."""
+    got, want = float(got), float(want)
+    return (math.isnan(got) and math.isnan(want)) or got == want or math.isclose(got, want, rel_tol=1e-12)
+
+
+# --- the reference: what an evaluation must hold, from per-sample hand computations -------------
+
+
+def violation(sense, value):
+    if math.isnan(value):
+        return NAN
+    return {"==": abs(value), "<=": max(0.0, value), ">=": max(0.0, -value)}[sense]
+
+
+def check(result, refs, maximize=False):
+    """`refs`: per sample (objective, {constraint: (sense, [(index list, left - right)])},
+    {penalty: value}). The evaluation of `result` must hold exactly these numbers."""
+    ev = result.evaluation
+    assert len(ev.objective) == len(refs)
+    for s, (objective, constraints, penalties) in enumerate(refs):
+        assert same(ev.objective[s], objective), (s, ev.objective[s], objective)
+        energy = (-objective if maximize else objective) + sum(penalties.values())
+        assert same(ev.energy[s], energy), (s, ev.energy[s], energy)
+        assert sorted(ev.penalty) == sorted(penalties)
+        for name, value in penalties.items():
+            assert same(ev.penalty[name][s], value), (s, name)
+        assert list(ev.constraint_values[s]) == sorted(constraints)
+        for name, (sense, rows) in constraints.items():
+            assert ev.constraint_forall[name].tolist() == [list(ix) for ix, _ in rows], (s, name)
+            values = ev.constraint_values[s][name]
+            assert len(values) == len(rows) and all(same(v, r) for v, (_, r) in zip(values, rows)), (s, name)
+            total = math.fsum(violation(sense, r) for _, r in rows)
+            assert same(ev.constraint_violations[name][s], total), (s, name)
+
+
+def samples_of(shapes, n, values=(0.0, 1.0)):
+    return [{k: RNG.choice(values, size=shape).astype(float) for k, shape in shapes.items()} for _ in range(n)]
+
+
+def record(samples):
+    return tx.Record({k: [s[k] for s in samples] for k in samples[0]}, [1 + s for s in range(len(samples))])
+
+
+# --- the models ---------------------------------------------------------------------------------
+
+
+def knapsack():
+    v, w, C = tx.Placeholder("v", ndim=1), tx.Placeholder("w", ndim=1), tx.Placeholder("C")
+    i = tx.Element("i", belong_to=(0, v.len_at(0)))
+    x = tx.BinaryVar("x", shape=(v.len_at(0),))
+    p = problem("knapsack", tx.sum(i, v[i] * x[i]), tx.Constraint("weight", tx.sum(i, w[i] * x[i]) <= C), sense=MAX)
+    data = {"v": [10, 13, 7, 8.5], "w": np.array([5, 6, 3, 4]), "C": 10}
+
+    def ref(s):
+        value = weight = 0.0
+        for k in range(4):
+            value += data["v"][k] * s["x"][k]
+            weight += float(data["w"][k]) * s["x"][k]
+        return value, {"weight": ("<=", [((), weight - data["C"])])}, {}
+
+    return p, data, {"x": (4,)}, ref
+
+
+def assignment():
+    """Generalized assignment: agents a, tasks t, pairs of agents on a task, agents with room."""
+    cost, load, cap = tx.Placeholder("cost", ndim=2), tx.Placeholder("load", ndim=2), tx.Placeholder("cap", ndim=1)
+    N, M = cost.len_at(0), cost.len_at(1)
+    x = tx.BinaryVar("x", shape=(N, M))
+    a, b, t = tx.Element("a", belong_to=(0, N)), tx.Element("b", belong_to=(0, N)), tx.Element("t", belong_to=(0, M))
+    p = problem(
+        "assignment", tx.sum([a, t], cost[a, t] * x[a, t]),
+        tx.Constraint("one agent", tx.sum(a, x[a, t]) == 1, forall=t),
+        tx.Constraint("capacity", tx.sum(t, load[a, t] * x[a, t]) <= cap[a], forall=a),
+        tx.Constraint("pairs", x[a, t] + x[b, t] <= 1, forall=[t, a, (b, b > a)]),
+        tx.Constraint("busy", tx.sum(t, x[a, t]) >= 1, forall=(a, cap[a] > 3)),
+        tx.CustomPenaltyTerm("heavy", tx.sum((t, load[a, t] > cap[a] / 2), x[a, t]), forall=a))
+    cost_d = [[4.0, 2.0, 5.0, 1.0], [3.0, 6.0, 1.0, 2.5], [7.0, 1.0, 1.0, 3.0]]
+    load_d = [[2.0, 3.0, 2.0, 1.0], [2.0, 2.0, 3.0, 4.0], [1.0, 1.0, 5.0, 2.0]]
+    cap_d = [5.0, 3.0, 6.0]
+    data = {"cost": np.array(cost_d), "load": load_d, "cap": cap_d, "unused": "ignored"}
+
+    def ref(s):
+        X = s["x"]
+        objective = heavy = 0.0
+        for ai in range(3):
+            for ti in range(4):
+                objective += cost_d[ai][ti] * X[ai, ti]
+                if load_d[ai][ti] > cap_d[ai] / 2:
+                    heavy += X[ai, ti]
+        one = [((ti,), sum(X[ai, ti] for ai in range(3)) - 1) for ti in range(4)]
+        capacity = [((ai,), sum(load_d[ai][ti] * X[ai, ti] for ti in range(4)) - cap_d[ai]) for ai in range(3)]
+        pairs = [((ti, ai, bi), X[ai, ti] + X[bi, ti] - 1)
+                 for ti in range(4) for ai in range(3) for bi in range(3) if bi > ai]
+        busy = [((ai,), sum(X[ai, ti] for ti in range(4)) - 1) for ai in range(3) if cap_d[ai] > 3]
+        return objective, {"one agent": ("==", one), "capacity": ("<=", capacity), "pairs": ("<=", pairs),
+                           "busy": (">=", busy)}, {"heavy": heavy}
+
+    return p, data, {"x": (3, 4)}, ref
+
+
+def jagged():
+    """Rows of different lengths: sums over each row's own length, elements over rows and entries."""
+    r, K, U = tx.Placeholder("r", ndim=2), tx.Placeholder("K"), tx.Placeholder("U")
+    i = tx.Element("i", belong_to=(0, r.len_at(0)))
+    j = tx.Element("j", belong_to=(0, r[i].len_at(0)))
+    row = tx.Element("row", belong_to=r)
+    v = tx.Element("v", belong_to=row)
+    e = tx.Element("e", belong_to=r[i])
+    x = tx.ContinuousVar("x", shape=(r.len_at(0), K), lower_bound=0, upper_bound=U)
+    p = problem(
+        "jagged", tx.sum([i, j], r[i, j] * x[i, j]) + tx.sum(row, tx.sum(v, v) * row.len_at(0)),
+        tx.Constraint("budget", tx.sum(j, x[i, j]) <= r[i].len_at(0) / 2, forall=i),
+        tx.Constraint("tail", x[i, K - 1] == 0, forall=(i, r[i].len_at(0) < K)),
+        tx.CustomPenaltyTerm("spread", tx.sum(j, (x[i, j] - r[i, j] / tx.sum(e, e)) ** 2),
+                             forall=(i, r[i].len_at(0) > 0)))
+    rows = [[3.0, 1.0, 4.0], [1.0, 5.0], [], [9.0, 2.0, 6.0, 5.0]]
+    data = {"r": rows, "K": 4, "U": 2.0}
+
+    def ref(s):
+        X = s["x"]
+        objective = spread = 0.0
+        for ri, entries in enumerate(rows):
+            for ji, value in enumerate(entries):
+                objective += value * X[ri, ji]
+        for entries in rows:
+            objective += sum(entries) * len(entries)
+        budget = [((ri,), sum(X[ri, ji] for ji in range(len(rows[ri]))) - len(rows[ri]) / 2) for ri in range(4)]
+        tail = [((ri,), X[ri, 3]) for ri in range(4) if len(rows[ri]) < 4]
+        for entries, ri in zip(rows, range(4)):
+            for ji, value in enumerate(entries):
+                spread += (X[ri, ji] - value / sum(entries)) ** 2
+        return objective, {"budget": ("<=", budget), "tail": ("==", tail)}, {"spread": spread}
+
+    return p, data, {"x": (4, 4)}, ref
+
+
+def facility():
+    """Facility location: open y[j] at cost f[j]; serve customer i from j at d[i, j]; a penalty
+    for serving from beyond a radius and one for unbalanced loads."""
+    f, d, R = tx.Placeholder("f", ndim=1), tx.Placeholder("d", ndim=2), tx.Placeholder("R")
+    F, C = f.len_at(0), d.len_at(0)
+    i, j = tx.Element("i", belong_to=(0, C)), tx.Element("j", belong_to=(0, F))
+    y = tx.BinaryVar("y", shape=(F,))
+    x = tx.ContinuousVar("x", shape=(C, F), lower_bound=0, upper_bound=1)
+    p = problem(
+        "facility", tx.sum(j, f[j] * y[j]) + tx.sum([i, j], d[i, j] * x[i, j]),
+        tx.Constraint("served", tx.sum(j, x[i, j]) == 1, forall=i),
+        tx.Constraint("open", x[i, j] - y[j] <= 0, forall=[i, j]),
+        tx.CustomPenaltyTerm("far", 10 * tx.sum((j, d[i, j] > R), x[i, j]), forall=i),
+        tx.CustomPenaltyTerm("balance", (tx.sum(i, x[i, j]) - C / F) ** 2, forall=j))
+    f_d, d_d = [5.0, 3.0], [[1.0, 4.0], [2.0, 1.5], [6.0, 0.5]]
+    data = {"f": np.array(f_d, dtype=np.float32), "d": d_d, "R": 3}
+
+    def ref(s):
+        X, Y = s["x"], s["y"]
+        objective = sum(f_d[jj] * Y[jj] for jj in range(2))
+        far = balance = 0.0
+        for ii in range(3):
+            for jj in range(2):
+                objective += d_d[ii][jj] * X[ii, jj]
+                if d_d[ii][jj] > 3:
+                    far += 10 * X[ii, jj]
+        for jj in range(2):
+            balance += (sum(X[ii, jj] for ii in range(3)) - 3 / 2) ** 2
+        served = [((ii,), sum(X[ii, jj] for jj in range(2)) - 1) for ii in range(3)]
+        open_ = [((ii, jj), X[ii, jj] - Y[jj]) for ii in range(3) for jj in range(2)]
+        return objective, {"served": ("==", served), "open": ("<=", open_)}, {"far": far, "balance": balance}
+
+    return p, data, {"x": (3, 2), "y": (2,)}, ref
+
+
+MODELS = {"knapsack": knapsack, "assignment": assignment, "jagged": jagged, "facility": facility}
+
+
+# --- construction: what an instance knows ------------------------------------------------------
+
+
+@pytest.mark.parametrize("name", MODELS)
+def test_variables_and_repr(name):
+    p, data, shapes, _ = MODELS[name]()
+    inst = Instance(p, data)
+    assert inst.variables == shapes and list(inst.variables) == sorted(shapes)
+    assert inst.num_variables == sum(math.prod(s) for s in shapes.values())
+    assert inst.problem.name == p.name
+    assert repr(inst) == f"Instance(problem='{p.name}', variables={len(shapes)}, num_variables={inst.num_variables})"
+    import tarvex.instance
+    assert tarvex.instance.Instance is Instance and "instance" not in tx.__all__
+
+
+@pytest.mark.parametrize("dtype", [np.int8, np.uint16, np.int64, np.float32, np.float64])
+def test_any_real_dtype(dtype):
+    p, data, _, ref = knapsack()
+    data["w"] = np.array([5, 6, 3, 4], dtype=dtype)
+    sample = {"x": np.array([1.0, 0.0, 1.0, 1.0])}
+    check(Instance(p, data).evaluate(sample), [ref(sample)], maximize=True)
+
+
+# --- evaluation of the models ------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("name", MODELS)
+@pytest.mark.parametrize("form", ["dense", "sparse", "dict"])
+def test_models_against_plain_loops(name, form):
+    p, data, shapes, ref = MODELS[name]()
+    values = (0.0, 0.5, 1.0, 2.0) if name in ("jagged", "facility") else (0.0, 1.0)
+    samples = samples_of(shapes, 1 if form == "dict" else 12, values)
+    solution = {"dense": record, "sparse": lambda s: record(s).to_sparse(), "dict": lambda s: s[0]}[form](samples)
+    result = Instance(p, data).evaluate(solution)
+    check(result, [ref(s) for s in samples], maximize=p.sense == MAX)
+    if form == "dict":
+        assert result.record.num_occurrences == [1] and result.record.is_dense()
+        assert all(np.array_equal(result.record.solution[k][0], samples[0][k]) for k in shapes)
+    else:
+        assert result.record == solution
+    assert result.measuring_time == tx.MeasuringTime() and result.metadata == {}
+
+
+@pytest.mark.parametrize("sense, lowest", [(tx.ProblemSense.MINIMIZE, 2), (MAX, 2)])
+def test_energy_and_lowest(sense, lowest):
+    """lowest() picks the smallest objective, which for a maximization is the worst sample; the
+    energy is what a solver minimizes."""
+    p, data, _, _ = knapsack()
+    p.sense = sense
+    picks = [[1.0, 1.0, 0.0, 0.0], [0.0, 1.0, 1.0, 0.0], [1.0, 0.0, 0.0, 0.0], [1.0, 1.0, 1.0, 1.0]]
+    result = Instance(p, data).evaluate(tx.Record({"x": [np.array(s) for s in picks]}, [1, 1, 1, 1]))
+    assert result.evaluation.objective.tolist() == [23.0, 20.0, 10.0, 38.5]
+    sign = -1 if sense == MAX else 1
+    assert result.evaluation.energy.tolist() == [sign * o for o in (23.0, 20.0, 10.0, 38.5)]
+    assert result.feasible().evaluation.objective.tolist() == [20.0, 10.0]
+    assert result.feasible().lowest().record.solution["x"][0].tolist() == picks[lowest]
+    assert "energy" in Instance.evaluate.__doc__
+
+
+def test_sparse_entries_absent_are_zero_and_samples_any_number():
+    p, data, _, ref = assignment()
+    inst = Instance(p, data)
+    sparse = tx.Record({"x": [(([0, 2], [1, 3]), [1.0, 1.0], (3, 4)), (([], []), [], (3, 4))]}, [5, 2])
+    dense = [{"x": np.zeros((3, 4))} for _ in range(2)]
+    dense[0]["x"][0, 1] = dense[0]["x"][2, 3] = 1.0
+    result = inst.evaluate(sparse)
+    check(result, [ref(s) for s in dense])
+    assert result.record == sparse
+    empty = inst.evaluate(tx.Record({"x": []}, []))
+    assert empty.evaluation.objective.tolist() == [] and empty.evaluation.constraint_values == []
+
+
+def test_forall_enumeration_edges():
+    """No forall: one assignment with an empty index list; an empty set: no assignment; elements
+    over an array of indices give the entries, repeated ones included."""
+    S, N = tx.Placeholder("S", ndim=1), tx.Placeholder("N")
+    k = tx.Element("k", belong_to=S)
+    x = tx.BinaryVar("x", shape=(N,))
+    p = problem("edges", x[0], tx.Constraint("plain", x[0] >= 1), tx.Constraint("over S", x[k] == 1, forall=k))
+    sample = {"x": np.array([1.0, 0.0, 1.0])}
+    ev = Instance(p, {"S": [2, 0, 2.0], "N": 3}).evaluate(sample).evaluation
+    assert ev.constraint_forall["plain"].shape == (1, 0) and ev.constraint_values[0]["plain"].tolist() == [0.0]
+    assert ev.constraint_forall["over S"].tolist() == [[2], [0], [2]]
+    assert ev.constraint_values[0]["over S"].tolist() == [0.0, 0.0, 0.0]
+    ev = Instance(p, {"S": [], "N": 3}).evaluate(sample).evaluation
+    assert ev.constraint_forall["over S"].size == 0 and ev.constraint_violations["over S"].tolist() == [0.0]
+    assert ev.constraint_values[0]["over S"].tolist() == []
+    bare = Instance(problem("bare", x[0] * 2), {"N": 3}).evaluate(tx.Record({"x": [sample["x"]] * 2}, [1, 1]))
+    assert bare.evaluation.constraint_values == [{}, {}] and bare.evaluation.constraint_violations == {}
+
+
+def test_nan_value_is_never_feasible():
+    a, N = tx.Placeholder("a", ndim=1), tx.Placeholder("N")
+    i = tx.Element("i", belong_to=(0, N))
+    x = tx.BinaryVar("x", shape=(N,))
+    p = problem("nan", tx.Constraint("log", tx.ln(a[i]) * x[i] <= 1, forall=i))
+    result = Instance(p, {"a": [-1.0, 1.0], "N": 2}).evaluate({"x": np.array([1.0, 1.0])})
+    values = result.evaluation.constraint_values[0]["log"]
+    assert math.isnan(values[0]) and values[1] == -1.0
+    assert math.isnan(result.evaluation.constraint_violations["log"][0])
+    assert result.feasible().record.num_occurrences == []
+
+
+# --- operator semantics ------------------------------------------------------------------------
+
+P, Q = tx.Placeholder("p"), tx.Placeholder("q")
+A = tx.Placeholder("arr", ndim=1)
+I = tx.Element("i", belong_to=(0, A.len_at(0)))
+E = tx.Element("e", belong_to=A)
+K = tx.Element("k", belong_to=(1, 3))
+Y = tx.BinaryVar("y")
+
+
+def value_of(expr, p=0.0, q=0.0, a=(1.0,)):
+    """The evaluated value of a data expression (plus a variable set to 0)."""
+    inst = Instance(problem("v", expr + Y), {"p": p, "q": q, "arr": list(a)})
+    return float(inst.evaluate({"y": np.array(0.0)}).evaluation.objective[0])
+
+
+@pytest.mark.parametrize("expr, p, q, a, want", [
+    (P % Q, 7, -3, (), -2.0),  # the sign of the divisor
+    (P % Q, -7, 3, (), 2.0),
+    (P % Q, 7.5, 2, (), 1.5),
+    (P % Q, 1, 0, (), NAN),
+    (P / Q, 1, 0, (), INF),
+    (P ** Q, 0, -1, (), INF),
+    (P ** Q, -8, 1 / 3, (), NAN),
+    (tx.ln(P), 0, 0, (), -INF),
+    (tx.log2(P), -1, 0, (), NAN),
+    (tx.log10(P) + tx.log2(Q), 1000, 0.25, (), 1.0),
+    (tx.ceil(P) + tx.floor(Q), -0.5, -0.5, (), -1.0),
+    (tx.abs(P) * tx.min(P, Q, 3) + tx.max(Q), -2, 5, (), 1.0),
+    (tx.sum(E, E) + tx.prod(E, E), 0, 0, (), 1.0),  # empty sum 0, empty product 1
+    (tx.sum((I, A[I] == 0.3), 1), 0, 0, (0.1 + 0.2, 0.3), 1.0),  # comparisons are exact
+    (tx.sum((K, (K == P) ^ (K <= 2) | (K == Q) & (K < 0)), K), 1, 2, (), 2.0),  # ^ is not |
+    (tx.prod(I, A[I] + I) * A.len_at(0), 0, 0, (2.0, 3.0, 4.0), 144.0),
+])
+def test_operator_semantics(expr, p, q, a, want):
+    assert same(value_of(expr, p, q, a), want)
+
+
+class Undecided(Exception):
+    """A case the reference leaves open: min/max of NaN, an index error inside a connective."""
+
+
+def ref_value(node, data, env):
+    """Plain recursive interpreter over the public getters: the value of an expression or condition."""
+    kind = type(node).__name__
+    ev = lambda n: ref_value(n, data, env)  # noqa: E731
+    if kind == "NumberLit":
+        return float(node.value)
+    if kind == "Placeholder":
+        return data[node.name]
+    if kind == "Element":
+        return env[node.name]
+    if kind == "BinaryVar":
+        return 0.0
+    if kind == "Subscript":
+        value = ev(node.variable)
+        for s in node.subscripts:
+            value = value[int(ev(s))]
+        return value
+    if kind == "ArrayLength":
+        return float(len(ev(node.array)))
+    if kind in ("AddOp", "MulOp"):
+        total = 0.0 if kind == "AddOp" else 1.0
+        for t in node.terms:
+            total = total + ev(t) if kind == "AddOp" else total * ev(t)
+        return total
+    if kind in ("MinOp", "MaxOp"):
+        values = [ev(t) for t in node.terms]
+        if any(math.isnan(v) for v in values):
+            raise Undecided
+        return min(values) if kind == "MinOp" else max(values)
+    with np.errstate(all="ignore"):
+        if kind == "PowOp":
+            return float(np.float64(ev(node.base)) ** np.float64(ev(node.exponent)))
+        if kind == "ModOp":
+            left, right = ev(node.left), ev(node.right)
+            return NAN if right == 0 else left % right
+        unary = {"AbsOp": np.abs, "CeilOp": np.ceil, "FloorOp": np.floor, "LnOp": np.log, "Log2Op": np.log2,
+                 "Log10Op": np.log10}
+        if kind in unary:
+            return float(unary[kind](np.float64(ev(node.operand))))
+    if kind in ("SumOp", "ProdOp"):
+        index, total = node.index, 0.0 if kind == "SumOp" else 1.0
+        domain = index.belong_to
+        if type(domain).__name__ == "Range":
+            entries = [float(k) for k in range(int(ev(domain.start)), int(ev(domain.end)))]
+        else:
+            entries = ev(domain)
+        for entry in entries:
+            inner = dict(env, **{index.name: entry})
+            if node.condition is None or ref_value(node.condition, data, inner):
+                value = ref_value(node.operand, data, inner)
+                total = total + value if kind == "SumOp" else total * value
+        return total
+    ops = {"EqualOp": "__eq__", "NotEqualOp": "__ne__", "LessThanOp": "__lt__", "LessThanEqualOp": "__le__",
+           "GreaterThanOp": "__gt__", "GreaterThanEqualOp": "__ge__"}
+    if kind in ops:
+        return getattr(float(ev(node.left)), ops[kind])(float(ev(node.right)))
+    try:  # whether a connective stops at its first deciding term is left open
+        truth = [bool(ev(t)) for t in node.terms]
+    except IndexError:
+        raise Undecided from None
+    return {"AndOp": all(truth), "OrOp": any(truth), "XorOp": sum(truth) % 2 == 1}[kind]
+
+
+NUMBERS = st.sampled_from([0, 1, 2, -3, 0.5, -1.25, 10.0, 1e-3])
+COMPARE = {"==": "__eq__", "!=": "__ne__", "<": "__lt__", "<=": "__le__", ">": "__gt__", ">=": "__ge__"}
+BINARY = {"+": "__add__", "-": "__sub__", "*": "__mul__", "/": "__truediv__", "**": "__pow__", "%": "__mod__"}
+ELEMENTS = {"i": I, "e": E, "k": K}
+
+
+@functools.lru_cache(maxsize=None)
+def expressions(bound=()):
+    """Random data expressions of every operator kind; `bound` names the elements in scope."""
+    leaves = [NUMBERS.map(tx.NumberLit), st.sampled_from([P, Q, A.len_at(0)]), st.integers(0, 2).map(A.__getitem__)]
+    leaves += [st.sampled_from([ELEMENTS[n] for n in bound])] if bound else []
+    leaves += [st.just(A[I])] if "i" in bound else []
+
+    def extend(children):
+        comparisons = st.tuples(children, st.sampled_from(list(COMPARE.values())), children).map(
+            lambda c: getattr(c[0], c[1])(c[2]))
+        conditions = st.recursive(comparisons, lambda cs: st.tuples(cs, st.sampled_from(["__and__", "__or__", "__xor__"]),
+                                                                    cs).map(lambda c: getattr(c[0], c[1])(c[2])),
+                                  max_leaves=3)
+        reductions = [st.tuples(st.sampled_from([tx.sum, tx.prod]), st.just(ELEMENTS[n]), st.none() | conditions,
+                                st.deferred(lambda n=n: expressions(bound + (n,))))
+                      .map(lambda r: r[0](r[1] if r[2] is None else (r[1], r[2]), r[3]))
+                      for n in ELEMENTS if n not in bound]
+        return st.one_of(
+            st.tuples(children, st.sampled_from(list(BINARY.values())), children).map(lambda t: combine(*t)),
+            st.tuples(st.sampled_from([tx.abs, tx.ceil, tx.floor, tx.ln, tx.log2, tx.log10]), children).map(
+                lambda u: u[0](u[1])),
+            st.tuples(st.sampled_from([tx.min, tx.max]), st.lists(children, min_size=1, max_size=3)).map(
+                lambda m: m[0](*m[1])),
+            *reductions)
+
+    return st.recursive(st.one_of(leaves), extend, max_leaves=8)
+
+
+def combine(left, method, right):
+    try:
+        return getattr(left, method)(right)
+    except (ZeroDivisionError, tx.ModelingError):
+        reject()
+
+
+@given(expr=expressions(), p=NUMBERS, q=NUMBERS, a=st.lists(NUMBERS, max_size=4))
+def test_random_expressions_against_the_interpreter(expr, p, q, a):
+    data = {"p": float(p), "q": float(q), "arr": [float(v) for v in a]}
+    try:
+        want = ref_value(expr, data, {})
+    except Undecided:
+        reject()
+    except IndexError:  # a constant subscript past the end of the drawn array
+        with pytest.raises(IndexError, match=r"\barr\b"):
+            value_of(expr, p, q, a)
+        return
+    assert same(value_of(expr, p, q, a), want), (str(expr), want)
+
+
+# --- bad data and bad solutions ----------------------------------------------------------------
+
+N = tx.Placeholder("N")
+c, S, T = tx.Placeholder("c", ndim=1), tx.Placeholder("S", ndim=1), tx.Placeholder("T", ndim=2)
+lb, ub, thr, pen = tx.Placeholder("lb", ndim=1), tx.Placeholder("ub", ndim=1), tx.Placeholder("thr"), tx.Placeholder("pen")
+ii, kk = tx.Element("i", belong_to=(0, N)), tx.Element("k", belong_to=S)
+X = tx.BinaryVar("x", shape=(N,))
+Z = tx.IntegerVar("z", shape=(N,), lower_bound=lb, upper_bound=ub)
+CHECKED = problem("checked", tx.sum(ii, c[ii] * X[ii]) + tx.sum(ii, Z[ii]),
+                  tx.Constraint("rows", tx.sum((ii, T[kk, ii] > thr), X[ii]) <= 1, forall=kk),
+                  tx.CustomPenaltyTerm("pen", pen * X[0]))
+GOOD = {"N": 2, "c": [1.0, 2.0], "S": [0, 1], "T": [[1, 2], [3, 4]], "lb": [0, 0], "ub": [3, 3], "thr": 1.5,
+        "pen": 2.0}
+
+
+@pytest.mark.parametrize("change, name", [
+    *[({key: None}, key) for key in GOOD],  # missing (None removes the key below)
+    ({"N": [2]}, "N"), ({"c": 1.0}, "c"), ({"c": [[1.0], [2.0]]}, "c"), ({"T": [1, 2]}, "T"),
+    ({"T": [[1, 2], 3]}, "T"), ({"T": np.ones((2, 2, 1))}, "T"), ({"thr": "1.5"}, "thr"), ({"pen": 1j}, "pen"),
+    ({"c": ["a", "b"]}, "c"), ({"c": np.array(["1", "2"])}, "c"), ({"c": np.array([1j, 2])}, "c"),
+    ({"N": -1}, "[xz]"), ({"N": 1.5}, "[xz]"), ({"N": NAN}, "[xz]"),  # shapes
+    ({"lb": [0, 4]}, "z"), ({"lb": [0, NAN]}, "z"), ({"lb": [0]}, "z"),  # bounds
+])
+def test_bad_data_names_the_placeholder(change, name):
+    data = {k: v for k, v in {**GOOD, **change}.items() if v is not None}
+    with pytest.raises(ValueError, match=rf"\b{name}\b"):
+        Instance(CHECKED, data)
+
+
+def test_good_data_and_unused_names():
+    result = Instance(CHECKED, {**GOOD, "junk": object()}).evaluate({"x": np.array([1.0, 1.0]), "z": np.ones(2)})
+    assert result.evaluation.objective.tolist() == [5.0]
+    assert result.evaluation.constraint_values[0]["rows"].tolist() == [0.0, 1.0]
+
+
+@pytest.mark.parametrize("expr", [
+    tx.BinaryVar("w", shape=(Y,))[0],  # a shape that holds a decision variable
+    tx.IntegerVar("w", lower_bound=Y, upper_bound=1),  # a bound that holds one
+    A[Y],  # a subscript that is one
+])
+def test_decision_variable_where_data_belongs(expr):
+    with pytest.raises(ValueError, match=r"\by\b"):
+        Instance(problem("dv", expr + Y), {"arr": [1.0, 2.0]}).evaluate({"y": np.array(0.0), "w": np.array(0.0)})
+
+
+@pytest.mark.parametrize("solution, error, pattern", [
+    ({"z": np.zeros(2)}, ValueError, r"\bx\b"),  # missing
+    ({"x": np.zeros(3), "z": np.zeros(2)}, ValueError, r"\bx\b"),  # wrong shape
+    ({"x": np.zeros((2, 1)), "z": np.zeros(2)}, ValueError, r"\bx\b"),
+    (tx.Record({"x": [(([0],), [1.0], (3,))], "z": [(([], ), [], (2,))]}, [1]), ValueError, r"\bx\b"),
+    (tx.Record({"x": [np.zeros(2)]}, [1]), ValueError, r"\bz\b"),
+    ([np.zeros(2)], TypeError, ""),
+])
+def test_bad_solutions(solution, error, pattern):
+    with pytest.raises(error, match=pattern):
+        Instance(CHECKED, GOOD).evaluate(solution)
+
+
+BY_K = problem("by k", tx.Constraint("k", X[0] * kk <= 1, forall=kk))
+
+
+@pytest.mark.parametrize("p, data, error, pattern", [
+    (CHECKED, {"S": [0, 2]}, IndexError, rf"(?s)(?=.*\bT\b)(?=.*{num('2')})"),  # T[k, i] past the end
+    (BY_K, {"S": [0, 0.5]}, ValueError, num("0.5")),  # forall values are non-negative integers
+    (BY_K, {"S": [0, -1]}, ValueError, num("-1")),
+])
+def test_bad_indices(p, data, error, pattern):
+    with pytest.raises(error, match=pattern):
+        Instance(p, {**GOOD, **data}).evaluate({"x": np.zeros(2), "z": np.zeros(2)})
+
+
+@pytest.mark.parametrize("index, shown", [(P, "1.5"), (P, "-1"), (P, "3"), (A.len_at(0), "2")])
+@pytest.mark.parametrize("array", ["arr", "y"])
+def test_subscripts_out_of_range_or_not_integers(index, shown, array):
+    target = A[index] * Y if array == "arr" else tx.BinaryVar("y", shape=(2,))[index]
+    with pytest.raises(IndexError, match=rf"(?s)(?=.*\b{array}\b)(?=.*{num(shown)})"):
+        inst = Instance(problem("oob", target), {"p": float(shown), "arr": [1.0, 2.0]})
+        inst.evaluate({"y": np.zeros(() if array == "arr" else (2,))})
+
+
+def num(text):
+    """A pattern of the number `text` as a message may write it (3 or 3.0)."""
+    return r"(?<![\d.])" + text.replace(".", r"\.") + r"(?:\.0)?(?![\d.])"
+
+
+# --- hostile shapes: deep chains and shared subtrees -------------------------------------------
+
+DEPTH = 10**6
+J = tx.Element("j", belong_to=(0, 1))
+
+
+@pytest.mark.parametrize("build, want", [
+    # (e + c) * 0.5, alternately nested: 10^6 levels over the variable.
+    (lambda: chain(lambda e: (e + P) * 0.5, Y + 3, DEPTH // 2), 3.0),
+    (lambda: chain(tx.abs, -P, DEPTH) * (Y + 1), 3.0),
+    (lambda: tx.sum((K, chain(lambda cnd: cnd & (K >= 0), K > 0, DEPTH)), Y + K), 3.0),
+    (lambda: chain(lambda e: tx.sum(J, e), Y + P, DEPTH), 3.0),  # sums in sums
+])
+def test_million_deep_expressions(build, want):
+    assert value_of(build(), p=3) == want
+
+
+def chain(step, start, n):
+    e = start
+    for _ in range(n):
+        e = step(e)
+    return e
+
+
+def test_shared_subtrees_cost_distinct_nodes():
+    """e - e forty times is 80 nodes but 2^40 paths: evaluation must not walk the paths."""
+    code = textwrap.dedent("""
+        import numpy as np, tarvex as tx
+        from tarvex.instance import Instance
+        c, y = tx.Placeholder("c"), tx.BinaryVar("y")
+        e = c * y
+        for _ in range(40):
+            e = e - e
+        p = tx.Problem("dag"); p += e + y
+        p += tx.Constraint("k", e <= 1); p += tx.CustomPenaltyTerm("t", e)
+        ev = Instance(p, {"c": 2.0}).evaluate({"y": np.array(1.0)}).evaluation
+        print(ev.objective[0], ev.constraint_values[0]["k"][0], ev.penalty["t"][0])
+    """)
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.split() == ["1.0", "-1.0", "0.0"]
