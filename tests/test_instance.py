@@ -2,7 +2,6 @@
 compared with the same numbers computed here by plain Python loops: by hand for the models
 (knapsack, assignment, jagged rows, facility location), and by a small tree interpreter over the
 public getters for random expressions of every operator kind."""
-import functools
 import math
 import subprocess
 import sys
@@ -352,15 +351,18 @@ def ref_value(node, data, env):
         return data[node.name]
     if kind == "Element":
         return env[node.name]
-    if kind == "BinaryVar":
-        return 0.0
+    if kind.endswith("Var"):  # decision variables: their values are given with the data
+        return data[node.name]
     if kind == "Subscript":
         value = ev(node.variable)
         for s in node.subscripts:
             value = value[int(ev(s))]
         return value
-    if kind == "ArrayLength":
-        return float(len(ev(node.array)))
+    if kind == "ArrayLength":  # along a further axis: rectangular data here
+        value = ev(node.array)
+        for _ in range(node.axis):
+            value = value[0]
+        return float(len(value))
     if kind in ("AddOp", "MulOp"):
         total = 0.0 if kind == "AddOp" else 1.0
         for t in node.terms:
@@ -411,32 +413,36 @@ BINARY = {"+": "__add__", "-": "__sub__", "*": "__mul__", "/": "__truediv__", "*
 ELEMENTS = {"i": I, "e": E, "k": K}
 
 
-@functools.lru_cache(maxsize=None)
-def expressions(bound=()):
-    """Random data expressions of every operator kind; `bound` names the elements in scope."""
-    leaves = [NUMBERS.map(tx.NumberLit), st.sampled_from([P, Q, A.len_at(0)]), st.integers(0, 2).map(A.__getitem__)]
-    leaves += [st.sampled_from([ELEMENTS[n] for n in bound])] if bound else []
-    leaves += [st.just(A[I])] if "i" in bound else []
+@st.composite
+def expressions(draw, bound=(), depth=3):
+    """A random data expression of every operator kind; `bound` names the elements in scope."""
+    kind = draw(st.sampled_from(["leaf"] + ["binary", "unary", "min/max", "reduction"] * (depth > 0)))
+    if kind == "leaf":
+        leaves = [tx.NumberLit(draw(NUMBERS)), P, Q, A.len_at(0), A[draw(st.integers(0, 2))]]
+        leaves += [ELEMENTS[n] for n in bound] + [A[I]] * ("i" in bound)
+        return draw(st.sampled_from(leaves))
+    sub = expressions(bound, depth - 1)
+    if kind == "binary":
+        return combine(draw(sub), draw(st.sampled_from(list(BINARY.values()))), draw(sub))
+    if kind == "unary":
+        return draw(st.sampled_from([tx.abs, tx.ceil, tx.floor, tx.ln, tx.log2, tx.log10]))(draw(sub))
+    if kind == "min/max":
+        return draw(st.sampled_from([tx.min, tx.max]))(*draw(st.lists(sub, min_size=1, max_size=3)))
+    free = [n for n in ELEMENTS if n not in bound]
+    if not free:
+        return draw(sub)
+    name = draw(st.sampled_from(free))
+    inner = expressions(bound + (name,), depth - 1)
+    index = (ELEMENTS[name], draw(conditions(inner))) if draw(st.booleans()) else ELEMENTS[name]
+    return draw(st.sampled_from([tx.sum, tx.prod]))(index, draw(inner))
 
-    def extend(children):
-        comparisons = st.tuples(children, st.sampled_from(list(COMPARE.values())), children).map(
-            lambda c: getattr(c[0], c[1])(c[2]))
-        conditions = st.recursive(comparisons, lambda cs: st.tuples(cs, st.sampled_from(["__and__", "__or__", "__xor__"]),
-                                                                    cs).map(lambda c: getattr(c[0], c[1])(c[2])),
-                                  max_leaves=3)
-        reductions = [st.tuples(st.sampled_from([tx.sum, tx.prod]), st.just(ELEMENTS[n]), st.none() | conditions,
-                                st.deferred(lambda n=n: expressions(bound + (n,))))
-                      .map(lambda r: r[0](r[1] if r[2] is None else (r[1], r[2]), r[3]))
-                      for n in ELEMENTS if n not in bound]
-        return st.one_of(
-            st.tuples(children, st.sampled_from(list(BINARY.values())), children).map(lambda t: combine(*t)),
-            st.tuples(st.sampled_from([tx.abs, tx.ceil, tx.floor, tx.ln, tx.log2, tx.log10]), children).map(
-                lambda u: u[0](u[1])),
-            st.tuples(st.sampled_from([tx.min, tx.max]), st.lists(children, min_size=1, max_size=3)).map(
-                lambda m: m[0](*m[1])),
-            *reductions)
 
-    return st.recursive(st.one_of(leaves), extend, max_leaves=8)
+@st.composite
+def conditions(draw, sides, depth=2):
+    if depth == 0 or draw(st.booleans()):
+        return getattr(draw(sides), draw(st.sampled_from(list(COMPARE.values()))))(draw(sides))
+    connective = draw(st.sampled_from(["__and__", "__or__", "__xor__"]))
+    return getattr(draw(conditions(sides, depth - 1)), connective)(draw(conditions(sides, depth - 1)))
 
 
 def combine(left, method, right):
@@ -448,7 +454,7 @@ def combine(left, method, right):
 
 @given(expr=expressions(), p=NUMBERS, q=NUMBERS, a=st.lists(NUMBERS, max_size=4))
 def test_random_expressions_against_the_interpreter(expr, p, q, a):
-    data = {"p": float(p), "q": float(q), "arr": [float(v) for v in a]}
+    data = {"p": float(p), "q": float(q), "arr": [float(v) for v in a], "y": 0.0}
     try:
         want = ref_value(expr, data, {})
     except Undecided:
@@ -495,14 +501,18 @@ def test_good_data_and_unused_names():
     assert result.evaluation.constraint_values[0]["rows"].tolist() == [0.0, 1.0]
 
 
-@pytest.mark.parametrize("expr", [
-    tx.BinaryVar("w", shape=(Y,))[0],  # a shape that holds a decision variable
-    tx.IntegerVar("w", lower_bound=Y, upper_bound=1),  # a bound that holds one
-    A[Y],  # a subscript that is one
+V = tx.BinaryVar("v", shape=(2, 2))
+
+
+@pytest.mark.parametrize("expr, name", [
+    (tx.BinaryVar("w", shape=(Y,))[0], "y"),  # a shape that holds a decision variable
+    (tx.IntegerVar("w", lower_bound=Y, upper_bound=1), "y"),  # a bound that holds one
+    (tx.sum(tx.Element("e", belong_to=V[0]), 1), "v"),  # an element over one
 ])
-def test_decision_variable_where_data_belongs(expr):
-    with pytest.raises(ValueError, match=r"\by\b"):
-        Instance(problem("dv", expr + Y), {"arr": [1.0, 2.0]}).evaluate({"y": np.array(0.0), "w": np.array(0.0)})
+def test_decision_variable_where_data_belongs(expr, name):
+    with pytest.raises(ValueError, match=rf"\b{name}\b"):
+        inst = Instance(problem("dv", expr + Y), {})
+        inst.evaluate({"y": np.array(0.0), "w": np.array(0.0), "v": np.zeros((2, 2))})
 
 
 @pytest.mark.parametrize("solution, error, pattern", [
@@ -516,6 +526,11 @@ def test_decision_variable_where_data_belongs(expr):
 def test_bad_solutions(solution, error, pattern):
     with pytest.raises(error, match=pattern):
         Instance(CHECKED, GOOD).evaluate(solution)
+
+
+def num(text):
+    """A pattern of the number `text` as a message may write it (3 or 3.0)."""
+    return r"(?<![\d.])" + text.replace(".", r"\.") + r"(?:\.0)?(?![\d.])"
 
 
 BY_K = problem("by k", tx.Constraint("k", X[0] * kk <= 1, forall=kk))
@@ -538,11 +553,6 @@ def test_subscripts_out_of_range_or_not_integers(index, shown, array):
     with pytest.raises(IndexError, match=rf"(?s)(?=.*\b{array}\b)(?=.*{num(shown)})"):
         inst = Instance(problem("oob", target), {"p": float(shown), "arr": [1.0, 2.0]})
         inst.evaluate({"y": np.zeros(() if array == "arr" else (2,))})
-
-
-def num(text):
-    """A pattern of the number `text` as a message may write it (3 or 3.0)."""
-    return r"(?<![\d.])" + text.replace(".", r"\.") + r"(?:\.0)?(?![\d.])"
 
 
 # --- hostile shapes: deep chains and shared subtrees -------------------------------------------
