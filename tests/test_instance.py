@@ -290,6 +290,13 @@ def test_random_expressions_against_the_interpreter(expr, p, q, a):
     assert same(value_of(expr, p, q, a), want), (str(expr), want)
 
 
+def chain(step, start, n):
+    e = start
+    for _ in range(n):
+        e = step(e)
+    return e
+
+
 # --- bad data and bad solutions ----------------------------------------------------------------
 
 N = tx.Placeholder("N")
@@ -301,6 +308,8 @@ Z = tx.IntegerVar("z", shape=(N,), lower_bound=lb, upper_bound=ub)
 CHECKED = problem("checked", tx.sum(ii, c[ii] * X[ii]) + tx.sum(ii, Z[ii]),
                   tx.Constraint("rows", tx.sum((ii, T[kk, ii] > thr), X[ii]) <= 1, forall=kk),
                   tx.CustomPenaltyTerm("pen", pen * X[0]))
+CYCLE = []
+CYCLE.append(CYCLE)
 GOOD = {"N": 2, "c": [1.0, 2.0], "S": [0, 1], "T": [[1, 2], [3, 4]], "lb": [0, 0], "ub": [3, 3], "thr": 1.5,
         "pen": 2.0}
 
@@ -312,6 +321,7 @@ GOOD = {"N": 2, "c": [1.0, 2.0], "S": [0, 1], "T": [[1, 2], [3, 4]], "lb": [0, 0
     ({"c": ["a", "b"]}, "c"), ({"c": np.array(["1", "2"])}, "c"), ({"c": np.array([1j, 2])}, "c"),
     ({"N": -1}, "[xz]"), ({"N": 1.5}, "[xz]"), ({"N": NAN}, "[xz]"),  # shapes
     ({"lb": [0, 4]}, "z"), ({"lb": [0, NAN]}, "z"), ({"lb": [0]}, "z"),  # bounds
+    ({"c": chain(lambda v: [v], [1.0], 10**5)}, "c"), ({"c": CYCLE}, "c"),  # hostile nesting
 ])
 def test_bad_data_names_the_placeholder(change, name):
     data = {k: v for k, v in {**GOOD, **change}.items() if v is not None}
@@ -394,13 +404,6 @@ J = tx.Element("j", belong_to=(0, 1))
 ])
 def test_million_deep_expressions(build, want):
     assert value_of(build(), p=3) == want
-
-
-def chain(step, start, n):
-    e = start
-    for _ in range(n):
-        e = step(e)
-    return e
 
 
 def test_shared_subtrees_cost_distinct_nodes():
