@@ -61,6 +61,7 @@ def test_models_against_plain_loops(name, form):
     else:
         assert result.record == solution
     assert result.measuring_time == tx.MeasuringTime() and result.metadata == {}
+    assert tx.SampleSet.from_json(result.to_json()) == result and len(result.to_pandas()) == len(samples)
 
 
 @pytest.mark.parametrize("sense, lowest", [(tx.ProblemSense.MINIMIZE, 2), (MAX, 2)])
