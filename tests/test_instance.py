@@ -356,7 +356,7 @@ def test_decision_variable_where_data_belongs(expr, name):
     ({"x": np.zeros((2, 1)), "z": np.zeros(2)}, ValueError, r"\bx\b"),
     (tx.Record({"x": [(([0],), [1.0], (3,))], "z": [(([], ), [], (2,))]}, [1]), ValueError, r"\bx\b"),
     (tx.Record({"x": [np.zeros(2)]}, [1]), ValueError, r"\bz\b"),
-    ([np.zeros(2)], TypeError, ""),
+    ([np.zeros(2)], TypeError, "expected Record or dict, got list"),
 ])
 def test_bad_solutions(solution, error, pattern):
     with pytest.raises(error, match=pattern):

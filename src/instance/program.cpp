@@ -506,4 +506,36 @@ const std::string& Program::base_name(const ArraySpec& a) const {
   return elements.front();
 }
 
+std::string Program::variable_in(std::uint32_t root) const {
+  // Depth first along the operands that carry the flag, each op once.
+  std::vector<std::uint8_t> seen(ops.size(), 0);
+  std::vector<std::uint32_t> todo{root};
+  auto visit = [&](std::uint32_t c) {
+    if (c < ops.size() && ops[c].has_dv && !seen[c]) todo.push_back(c);
+  };
+  while (!todo.empty()) {
+    const std::uint32_t i = todo.back();
+    todo.pop_back();
+    if (seen[i]) continue;
+    seen[i] = 1;
+    const Op& op = ops[i];
+    if (op.kind == OpKind::Var) return variables[op.ref].name;
+    if ((op.kind == OpKind::Sub || op.kind == OpKind::Len) && arrays[op.array].base == ArrayBase::Var)
+      return variables[arrays[op.array].ref].name;
+    if (op.kind == OpKind::Sum || op.kind == OpKind::Prod) {
+      const SetSpec& s = sets[op.aux];
+      if (s.is_range) {
+        visit(s.start);
+        visit(s.end);
+      } else {
+        if (s.array.base == ArrayBase::Var) return variables[s.array.ref].name;
+        for (std::uint32_t c : s.array.subscripts) visit(c);
+      }
+    }
+    for (std::uint32_t k = 0; k < op.count; ++k) visit(children[op.first + k]);
+    if (op.cond >= 0) visit(std::uint32_t(op.cond));
+  }
+  return {};
+}
+
 }  // namespace tarvex

@@ -120,6 +120,9 @@ struct Program {
 
   // The name of an array's base, for messages.
   const std::string& base_name(const ArraySpec& a) const;
+  // The name of a decision variable that op `root` depends on (its `has_dv` is set), for
+  // messages; empty when there is none.
+  std::string variable_in(std::uint32_t root) const;
 };
 
 // More free elements than this and a node keeps no memo (it is evaluated per occurrence).

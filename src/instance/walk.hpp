@@ -57,7 +57,7 @@ class Walk {
   // A data-only value: the number, or ValueError naming `what` when it depends on the
   // solution.
   Result<double> number(std::uint32_t root, const char* what) {
-    if (prog_.ops[root].has_dv) return dv_error(what);
+    if (prog_.ops[root].has_dv) return dv_error(root, what);
     TX_TRY(T v, run(root));
     double out = 0;
     if (!dom_.number(v, out)) return dv_error(what);
@@ -95,6 +95,12 @@ class Walk {
 
   static Error dv_error(const char* what) {
     return value_error(std::string(what) + " depends on a decision variable: only data is allowed there");
+  }
+  // The same, naming the variable that op i depends on.
+  Error dv_error(std::uint32_t i, const char* what) const {
+    std::string name = prog_.variable_in(i);
+    if (name.empty()) return dv_error(what);
+    return value_error(std::string(what) + " depends on the decision variable " + name + ": only data is allowed there");
   }
 
   bool memo_valid(std::uint32_t i) const {
@@ -148,7 +154,7 @@ class Walk {
 
   // Pushes a data-only child: refused when it depends on the solution.
   Status push_data(std::uint32_t i, const char* what) {
-    if (prog_.ops[i].has_dv) return dv_error(what);
+    if (prog_.ops[i].has_dv) return dv_error(i, what);
     return push(i);
   }
 
