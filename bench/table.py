@@ -1,6 +1,6 @@
 """Expression building against its baselines, every case measured in the same run.
 
-Usage: python bench/table.py [ops] [sums] [memory] [model]   (default: all four tables)
+Usage: python bench/table.py [ops] [sums] [memory] [model] [evaluate]   (default: all five tables)
 
 - ops: one operation against the floor (a minimal C type whose add slot allocates an
   object, compiled here from bench/floor.c) and against a pure-Python class building the
@@ -11,6 +11,10 @@ Usage: python bench/table.py [ops] [sums] [memory] [model]   (default: all four 
 - memory: bytes per term of the sum alone (variables and their subscripts built before),
   from the peak RSS of a fresh process per case. Goal: at most the first reference.
 - model: a 100x100 assignment model built with loops.
+- evaluate: 1,000 samples of a 100x100 assignment model evaluated by tarvex.instance, against
+  the same numbers computed with NumPy by hand (goal: within 3x) and against the first reference
+  library setting the variable values and calling value() on the objective and every
+  constraint, run once over all samples (goal: at least 20x faster).
 
 Times are the best of several rounds; ratios are ours / baseline (below 1 is faster).
 """
@@ -365,11 +369,124 @@ def model_table(n=100):
     print(f"{ratio(t, r1)} {ratio(t, r2)}  {fmt(t)}  {fmt(r1)}  {fmt(r2)}", flush=True)
 
 
+# ---------------------------------------------------------------------------------------
+# Evaluation of samples: the model written once over a placeholder, its 1,000 samples
+# permutation matrices, every other one with one extra entry set (so infeasible).
+
+
+def assignment_samples(n, count, seed=1):
+    import numpy as np
+
+    rng = np.random.default_rng(seed)
+    cost = np.add.outer(np.arange(n), np.arange(n)) % 17 + 1.0
+    samples = []
+    for s in range(count):
+        x = np.zeros((n, n))
+        x[np.arange(n), rng.permutation(n)] = 1.0
+        if s % 2:
+            x[rng.integers(n), rng.integers(n)] = 1.0
+        samples.append(x)
+    return cost, samples
+
+
+def tarvex_evaluation(cost, samples):
+    import tarvex as tx
+    from tarvex.instance import Instance
+
+    c = tx.Placeholder("c", ndim=2)
+    N = c.len_at(0)
+    x = tx.BinaryVar("x", shape=(N, N))
+    i, j = tx.Element("i", belong_to=(0, N)), tx.Element("j", belong_to=(0, N))
+    p = tx.Problem("assignment")
+    p += tx.sum([i, j], c[i, j] * x[i, j])
+    p += tx.Constraint("row", tx.sum(j, x[i, j]) == 1, forall=i)
+    p += tx.Constraint("col", tx.sum(i, x[i, j]) == 1, forall=j)
+    instance = Instance(p, {"c": cost})
+    record = tx.Record({"x": samples}, [1] * len(samples))
+
+    def run():
+        ev = instance.evaluate(record).evaluation
+        return ev.objective, ev.constraint_violations["row"], ev.constraint_violations["col"]
+
+    return run
+
+
+def numpy_evaluation(cost, samples):
+    """The same numbers with NumPy: the objective (also the energy: no penalty), the value of
+    both constraints at each forall index of each sample, and their violations."""
+    import numpy as np
+
+    def run():
+        x = np.stack(samples)
+        objective = np.einsum("sij,ij->s", x, cost)
+        row, col = x.sum(axis=2) - 1.0, x.sum(axis=1) - 1.0
+        return objective, np.abs(row).sum(axis=1), np.abs(col).sum(axis=1)
+
+    return run
+
+
+def first_reference_evaluation(cost, samples):
+    import pyomo.environ as pe
+
+    n = len(cost)
+    m = pe.ConcreteModel()
+    m.I = pe.RangeSet(0, n - 1)
+    m.c = pe.Param(m.I, m.I, initialize=lambda m, i, j: float(cost[i, j]))
+    m.x = pe.Var(m.I, m.I, domain=pe.Binary)
+    m.obj = pe.Objective(expr=pe.quicksum(m.c[i, j] * m.x[i, j] for i in m.I for j in m.I))
+    m.row = pe.Constraint(m.I, rule=lambda m, i: pe.quicksum(m.x[i, j] for j in m.I) == 1)
+    m.col = pe.Constraint(m.I, rule=lambda m, j: pe.quicksum(m.x[i, j] for i in m.I) == 1)
+    keys = [(i, j) for i in range(n) for j in range(n)]
+
+    def run():
+        objective, rows, cols = [], [], []
+        for x in samples:
+            flat = x.ravel().tolist()
+            for key, value in zip(keys, flat):
+                m.x[key].set_value(value)
+            objective.append(pe.value(m.obj))
+            rows.append(sum(abs(pe.value(m.row[i].body) - 1.0) for i in range(n)))
+            cols.append(sum(abs(pe.value(m.col[j].body) - 1.0) for j in range(n)))
+        return objective, rows, cols
+
+    return run
+
+
+def evaluate_table(n=100, count=1000):
+    import time
+
+    import numpy as np
+
+    cost, samples = assignment_samples(n, count)
+    print(f"\n{count} samples of a {n}x{n} assignment model evaluated "
+          "(goals: <= 3x NumPy by hand, >= 20x faster than ref1)")
+    ours = tarvex_evaluation(cost, samples)
+    by_hand = numpy_evaluation(cost, samples)
+    results = [ours(), by_hand()]
+    t = best_time(ours, min_total=1.0, repeat=3)
+    t_np = best_time(by_hand, min_total=1.0, repeat=3)
+    t_ref = None
+    if have("pyomo"):
+        reference = first_reference_evaluation(cost, samples)
+        start = time.perf_counter()
+        results.append(reference())
+        t_ref = time.perf_counter() - start  # one run: it takes many seconds
+    for other in results[1:]:  # every baseline computed the same numbers
+        for a, b in zip(results[0], other):
+            assert np.allclose(a, b), "the evaluations disagree"
+    print(f"{'/numpy':>7} {'/ref1':>7}  {'ours':>11}  {'numpy':>11}  {'ref1':>11}  per sample: ours, ref1")
+    per = f"{fmt(t / count)}  {fmt(t_ref / count) if t_ref else fmt(None)}"
+    print(f"{ratio(t, t_np)} {ratio(t, t_ref)}  {fmt(t)}  {fmt(t_np)}  {fmt(t_ref)}  {per}", flush=True)
+    if t_ref:
+        print(f"  ours is {t_ref / t:.0f}x faster than ref1 and {t / t_np:.2f}x the time of NumPy by hand")
+
+
 def main(args):
     if args[:1] == ["--memory"]:
         print(json.dumps(measure_memory(args[1], args[2], int(args[3]))))
         return
-    tables = {"ops": ops_table, "sums": sums_table, "memory": memory_table, "model": model_table}
+    tables = {"ops": ops_table, "sums": sums_table, "memory": memory_table, "model": model_table,
+              "evaluate": evaluate_table}
     if not have("pyomo") or not have("pulp"):
         print("(install the bench extra for the reference libraries: pip install pyomo pulp)")
     for name in args or list(tables):

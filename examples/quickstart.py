@@ -1,4 +1,4 @@
-"""A first walk through tarvex: a generalized assignment model, built and shown.
+"""A first walk through tarvex: a generalized assignment model, built, shown and evaluated.
 
 Tasks are assigned to agents. Each task goes to exactly one agent; each agent has a
 capacity; assigning a task to an agent has a cost and uses some of the agent's capacity.
@@ -68,36 +68,25 @@ try:
 except tx.ModelingError as err:
     print("ModelingError:", err)
 
-# Solver results. For the data below a solver returns samples of x with how often it found
-# each; their evaluation against the model (objective, violation of each constraint per
-# forall index, penalties) comes with them. Here we compute it with NumPy, as a solver would.
+# The whole road locally: an Instance binds the model to its data, and evaluating hand-made
+# solutions on it gives the sample set a solver would return: each sample's objective, the
+# value and violation of every constraint at each forall index, and the penalties.
 import numpy as np  # noqa: E402
+from tarvex.instance import Instance  # noqa: E402
 
-cost_data = np.array([[4.0, 2.0, 5.0], [3.0, 6.0, 1.0]])
-load_data = np.array([[2.0, 3.0, 2.0], [2.0, 2.0, 3.0]])
-capacity_data = np.array([5.0, 5.0])
+instance = Instance(problem, {
+    "cost": [[4.0, 2.0, 5.0], [3.0, 6.0, 1.0]],
+    "load": np.array([[2.0, 3.0, 2.0], [2.0, 2.0, 3.0]]),
+    "capacity": [5.0, 5.0],
+})
+print(instance, "with", instance.variables)
 # Agent of each task, or -1 for a task left out, in four samples found 3, 1, 2 and 1 times.
 samples = [np.eye(2)[:, agents] * (np.array(agents) >= 0) for agents in
            ([1, 0, 1], [0, 0, 1], [0, 0, 0], [-1, 0, 1])]
-per_task = [np.abs(xs.sum(axis=0) - 1) for xs in samples]
-per_agent = [np.maximum((load_data * xs).sum(axis=1) - capacity_data, 0) for xs in samples]
-heavy = [float(((load_data > capacity_data[:, None] / 2) * xs).sum()) for xs in samples]
-objective = [float((cost_data * xs).sum()) for xs in samples]
-sample_set = tx.SampleSet(
-    tx.Record({"x": samples}, [3, 1, 2, 1]).to_sparse(),
-    tx.Evaluation(
-        energy=[o + 10 * (v.sum() + w.sum()) for o, v, w in zip(objective, per_task, per_agent)],
-        objective=objective,
-        constraint_violations={"one agent per task": [v.sum() for v in per_task],
-                               "agent capacity": [w.sum() for w in per_agent]},
-        constraint_forall={"one agent per task": [[0], [1], [2]], "agent capacity": [[0], [1]]},
-        constraint_values=[{"one agent per task": xs.sum(axis=0), "agent capacity": (load_data * xs).sum(axis=1)}
-                           for xs in samples],
-        penalty={"heavy tasks": heavy}),
-    tx.MeasuringTime(solve=tx.SolvingTime(solve=0.012), total=0.02),
-    {"solver": "exhaustive"})
+sample_set = instance.evaluate(tx.Record({"x": samples}, [3, 1, 2, 1]).to_sparse())
+print("objective:", sample_set.evaluation.objective, "energy:", sample_set.evaluation.energy)
 print("feasible samples:", len(sample_set.feasible().record.num_occurrences), "of", len(samples))
-best = sample_set.lowest()
+best = sample_set.feasible().lowest()
 print(best.record)
 print("constraint values by forall index:", best.evaluation.constraint_expr_values)
 print(best.to_pandas().to_string())

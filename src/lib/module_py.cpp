@@ -146,6 +146,7 @@ PyObject* init(PyObject* m) {
     c.register_class(mod);
     if (!append_all(all, c.name)) return nullptr;
   }
+  register_instance(mod);
   return m;
 }
 

@@ -53,6 +53,8 @@ void register_solving_time(nanobind::module_& m);
 void register_system_time(nanobind::module_& m);
 void register_measuring_time(nanobind::module_& m);
 void register_sample_set(nanobind::module_& m);
+// The submodule tarvex.instance (not listed in __all__).
+void register_instance(nanobind::module_& m);
 
 // Module functions.
 PyMethodDef* is_linear_function();

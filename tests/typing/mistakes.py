@@ -1,5 +1,6 @@
 """Typical mistakes: each line with an E marker comment must be flagged by the type checker."""
 import tarvex as tx
+from tarvex.instance import Instance
 
 N = tx.Placeholder("N")
 x = tx.BinaryVar("x", shape=(N,))
@@ -21,3 +22,7 @@ x.shape = (N, N)  # E: properties are read-only
 count: int = len(tx.extract_variables(problem)[0].name)
 tx.SampleSet.from_json({"record": {}})  # E: from_json reads text
 tx.Record({"x": [1.0]}, 1)  # E: counts are a list
+Instance(problem)  # E: the data are required
+Instance(problem, [("N", 3)])  # E: the data are a mapping of names
+Instance(problem, {"N": 3}).evaluate([1.0])  # E: a solution is a Record or a dict of arrays
+Instance(problem, {"N": 3}).num_variables = 1  # E: properties are read-only

@@ -2,6 +2,7 @@
 import numpy as np
 
 import tarvex as tx
+from tarvex.instance import Instance
 
 cost = tx.Placeholder("cost", ndim=2, latex="c")
 N: tx.ArrayLength = cost.len_at(0, latex="N")
@@ -48,3 +49,9 @@ best: tx.SampleSet = sample_set.feasible().lowest()
 occurrences: list[int] = best.record.num_occurrences
 as_json: str = tx.concatenate([sample_set, best]).to_json()
 again: tx.SampleSet = tx.SampleSet.from_json(as_json)
+
+instance = Instance(problem, {"cost": np.ones((2, 3)), "capacity": [5.0, 5.0]})
+shapes: dict[str, tuple[int, ...]] = instance.variables
+entries: int = instance.num_variables
+evaluated: tx.SampleSet = instance.evaluate({"x": np.zeros((2, 3)), "y": np.zeros(2)})
+lowest: tx.SampleSet = instance.evaluate(record.to_sparse()).feasible().lowest()
