@@ -33,7 +33,7 @@ print("status:", result.metadata["status"], "| bound:", result.metadata["objecti
       "| gap:", result.metadata["gap"])
 print("open:", result.record.solution["y"][0])
 print("objective:", result.evaluation.objective[0], "| penalty:", result.evaluation.penalty["open facilities"][0])
-print(result.to_pandas().T.to_string(max_rows=12))
+print(result.to_pandas().T.to_string(max_colwidth=70))
 
 # The same model as a file that any other solver reads.
 import tempfile  # noqa: E402
@@ -48,7 +48,7 @@ assign = tx.Problem("assign")
 z = tx.BinaryVar("x", shape=(K, M))
 assign += tx.sum([i, j], c[i, j] * z[i, j])
 assign += tx.Constraint("served once", tx.sum(j, z[i, j]) == 1, forall=i)
-sampled = Instance(assign, {"c": data["c"]}).solve("anneal", num_reads=100, seed=7, penalty_weight=20)
+sampled = Instance(assign, data).solve("anneal", num_reads=100, seed=7, penalty_weight=20)
 print("distinct samples:", len(sampled.record.num_occurrences), "of", sum(sampled.record.num_occurrences), "reads")
 best = sampled.feasible().lowest()
 print("best objective:", best.evaluation.objective[0], "| optimum:", data["c"].min(axis=1).sum())

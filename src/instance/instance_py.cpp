@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "instance/instance.hpp"
+#include "instance/solve_py.hpp"
 #include "lib/convert_py.hpp"
 #include "lib/registry_py.hpp"
 #include "model/model_py.hpp"
@@ -455,6 +456,7 @@ void register_instance(nb::module_& m) {
       "a shape that is not a non-negative integer, a bound that is not a number or lies above the other.",
       nb::type_slots(slots.finish()));
   g_instance_type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  if (!add_solve_methods(cls.ptr())) throw nb::python_error();
   PyObject* sys_modules = PySys_GetObject("modules");  // borrowed
   if (sys_modules) PyDict_SetItemString(sys_modules, "tarvex.instance", sub.ptr());
 }

@@ -1,7 +1,8 @@
 """Type stubs of tarvex.instance: a problem bound to the data of its placeholders, on which
 solutions are evaluated locally."""
+import os
 from collections.abc import Mapping, Sequence
-from typing import Any, SupportsFloat
+from typing import Any, Literal, SupportsFloat
 
 import numpy as np
 import numpy.typing as npt
@@ -25,3 +26,12 @@ class Instance(_Object):
     @property
     def num_variables(self) -> int: ...
     def evaluate(self, solution: Record | _Sample) -> SampleSet: ...
+    def solve(
+        self,
+        solver: Literal["highs", "anneal"] = "highs",
+        *,
+        time_limit: float | None = None,
+        penalty_weight: float = 1.0,
+        **options: Any,
+    ) -> SampleSet: ...
+    def write(self, path: str | os.PathLike[str], *, penalty_weight: float = 1.0) -> None: ...
