@@ -165,7 +165,7 @@ TEST(Evaluator, DataErrors) {
       {"jagged axis length", mul({make_expr(ArrayLength{w, 1, std::nullopt, std::nullopt}), sub(x, {num(0)})}),
        ErrorKind::Value, "objective: the length of w along axis 1 differs from row to row (jagged data)"},
       {"variable in a subscript", sub(x, {sub(x, {num(0)})}), ErrorKind::Value,
-       "objective: a subscript depends on a decision variable: only data is allowed there"},
+       "objective: a subscript depends on the decision variable x: only data is allowed there"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
