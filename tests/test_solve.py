@@ -186,7 +186,39 @@ def test_written_model_read_back_has_the_same_optimum(tmp_path, suffix):
     assert h.getInfo().objective_function_value == pytest.approx(ss.metadata["objective_value"])
 
 
+def with_part(part):
+    """x + y over two continuous variables in [0, 1], with `part(x, y)` added."""
+    x, y = (tx.ContinuousVar(n, lower_bound=0, upper_bound=1) for n in "xy")
+    p = tx.Problem("p")
+    p += x + y
+    p += part(x, y)
+    return lambda: (Instance(p, {}), None)
+
+
+def test_compiled_rows_and_columns():
+    c, x = tx.Placeholder("c", ndim=2), tx.BinaryVar("x", shape=(3, 3))
+    i, j = tx.Element("i", belong_to=3), tx.Element("j", belong_to=3)
+    p = tx.Problem("assignment")
+    p += tx.sum([i, j], c[i, j] * x[i, j])
+    p += tx.Constraint("row", tx.sum(j, x[i, j]) == 1, forall=i)
+    p += tx.Constraint("col", tx.sum(i, x[i, j]) <= 1, forall=j)
+    m = Instance(p, {"c": np.arange(1.0, 10.0).reshape(3, 3)})._compile()
+    assert m["variables"] == [("x", "binary", (3, 3), 0)]
+    assert m["objective"]["linear_value"].tolist() == list(range(1, 10))
+    assert m["constraint_names"] == ["col", "row"] and m["constraint_senses"] == ["<=", "=="]
+    assert m["row_start"].tolist() == [0, 3, 6, 9, 12, 15, 18]
+    assert m["row_column"][:6].tolist() == [0, 3, 6, 1, 4, 7]
+    assert m["row_lower"].tolist() == [-np.inf] * 3 + [1.0] * 3
+    assert m["row_upper"].tolist() == [1.0] * 6
+
+
 REFUSALS = [
+    ("quadratic constraint", with_part(lambda x, y: tx.Constraint("q", x * y <= 1)), lambda i, _: i.solve(),
+     ValueError, r"constraint 'q' is quadratic \(degree 2\)"),
+    ("degree 3", with_part(lambda x, y: x * y * x), lambda i, _: i.solve(), ValueError,
+     "objective: a product of degree above 2"),
+    ("fractional power", with_part(lambda x, y: tx.CustomPenaltyTerm("pen", x ** 1.5)), lambda i, _: i.solve("anneal"),
+     ValueError, "penalty term 'pen': a power of a decision variable with an exponent other than 1 or 2"),
     ("quadratic with binaries", maxcut, lambda i, _: i.solve("highs"), ValueError,
      "HiGHS takes a quadratic objective .* only when every variable is continuous: 'x' is binary"),
     ("inequality", knapsack, lambda i, _: i.solve("anneal"), ValueError,
