@@ -112,3 +112,28 @@ def test_small_integer_literals_are_plain_values(value):
         latex = products[1]._repr_latex_()
         products[0].set_latex("P")
         assert "P" in products[0]._repr_latex_() and products[1]._repr_latex_() == latex
+
+
+@pytest.mark.parametrize(
+    "build, text",
+    [
+        (lambda s: s + x[2], "x[0] + x[1] + x[2] + 1"),
+        (lambda s: s + 4, "x[0] + x[1] + 5"),
+        (lambda s: s - 1, "x[0] + x[1]"),
+        (lambda s: s + (x[2] + 2), "x[0] + x[1] + x[2] + 3"),
+        (lambda s: s + (x[2] - 1), "x[0] + x[1] + x[2]"),
+        (lambda s: (x[2] + 2) + s, "x[2] + x[0] + x[1] + 3"),
+        (lambda s: s + (x[2] + x[3]), "x[0] + x[1] + x[2] + x[3] + 1"),
+        (lambda s: (s + x[2]) + 4 + x[3], "x[0] + x[1] + x[2] + x[3] + 5"),
+    ],
+)
+def test_sum_with_constant_branches_keep_every_value(build, text):
+    """A sum whose constant is held apart from its terms: results that share its terms
+    leave it, and each other, as they were."""
+    s = 1 + x[0] + x[1]
+    first = build(s)
+    second = build(s)  # from the same sum again, after the first has extended it
+    grown = first + x[5]
+    assert str(first) == str(second) == text and str(s) == "x[0] + x[1] + 1"
+    assert [str(t) for t in first.terms] == text.split(" + ")
+    assert str(grown) == str(tx.from_protobuf(tx.to_protobuf(first)) + x[5])

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <unordered_set>
 #include <variant>
 
@@ -82,7 +83,17 @@ void TermList::Buffer::release(Buffer* b) noexcept {
   ::operator delete(b);
 }
 
-TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.size())), n_(terms.size()) {
+namespace {
+// Lists count their buffered terms in 32 bits; a buffer that large (32 GiB of handles)
+// could not be allocated anyway.
+std::uint32_t list_length(std::size_t n) {
+  if (n >= UINT32_MAX) throw std::bad_alloc();
+  return std::uint32_t(n);
+}
+}  // namespace
+
+TermList::TermList(std::vector<Expression> terms)
+    : buf_(Buffer::create(terms.size())), n_(list_length(terms.size())) {
   Expression* items = buf_->items();
   for (Expression& t : terms) {
     account(t);
@@ -92,7 +103,7 @@ TermList::TermList(std::vector<Expression> terms) : buf_(Buffer::create(terms.si
 }
 
 TermList::TermList(std::initializer_list<Expression> terms)
-    : buf_(Buffer::create(terms.size())), n_(terms.size()) {
+    : buf_(Buffer::create(terms.size())), n_(list_length(terms.size())) {
   Expression* items = buf_->items();
   for (const Expression& t : terms) {
     account(t);
@@ -103,8 +114,9 @@ TermList::TermList(std::initializer_list<Expression> terms)
 
 TermList::TermList(const TermList& o) noexcept
     : buf_(o.buf_),
-      n_(o.n_),
+      tail_(o.tail_),
       paths_(o.paths_),
+      n_(o.n_),
       max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
@@ -113,29 +125,26 @@ TermList::TermList(const TermList& o) noexcept
 
 TermList::TermList(TermList&& o) noexcept
     : buf_(std::exchange(o.buf_, nullptr)),
-      n_(std::exchange(o.n_, 0)),
+      tail_(std::move(o.tail_)),
       paths_(o.paths_),
+      n_(std::exchange(o.n_, 0)),
       max_height_(o.max_height_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {}
 
 TermList& TermList::operator=(TermList o) noexcept {
-  std::swap(buf_, o.buf_);
-  std::swap(n_, o.n_);
-  std::swap(max_height_, o.max_height_);
-  std::swap(paths_, o.paths_);
-  std::swap(any_dv_, o.any_dv_);
-  std::swap(any_zero_, o.any_zero_);
-  return *this;
+  // `o` is this function's own copy, so tearing this list down first is safe.
+  this->~TermList();
+  return *new (this) TermList(std::move(o));
 }
 
 TermList::~TermList() { Buffer::release(buf_); }
 
 void TermList::account(const Expression& t) {
-  max_height_ = std::max(max_height_, t.height());
+  max_height_ = std::min(std::max<std::uint32_t>(max_height_, t.height()), kHeightCap);
   paths_ = saturating_add(paths_, t.paths());
-  any_dv_ = any_dv_ || t.contains_decision_var();
-  if (const NumberLit* l = t.get_if<NumberLit>()) any_zero_ = any_zero_ || l->is_zero();
+  if (t.contains_decision_var()) any_dv_ = 1;
+  if (const NumberLit* l = t.get_if<NumberLit>(); l && l->is_zero()) any_zero_ = 1;
 }
 
 namespace {
@@ -187,6 +196,7 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
     if (const auto* c = e.get_if<CommutativeOp>()) {
       Buffer* other = c->terms.buf_;
       if (other == b) return true;
+      if (c->terms.tail_) enter(c->terms.tail_);
       if (other && seen.insert(other).second)
         for (std::size_t i = 0; i < other->size; ++i) enter(other->items()[i]);
       return false;
@@ -207,7 +217,7 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
   return false;
 }
 
-TermList TermList::appended(Expression t) const {
+TermList TermList::grown(Expression t, bool count) const {
   TermList out;
   if (buf_ && buf_->refs == 1 && buf_->size > n_) {
     // The buffer was extended past this view by lists that are gone: no one else holds it,
@@ -222,7 +232,7 @@ TermList TermList::appended(Expression t) const {
     out.buf_ = buf_;
     ++buf_->refs;
   } else {
-    out.buf_ = Buffer::create(std::max<std::size_t>(4, 2 * n_));
+    out.buf_ = Buffer::create(std::max<std::size_t>(4, 2 * std::size_t(n_)));
     Expression* items = out.buf_->items();
     for (std::size_t i = 0; i < n_; ++i) new (items + i) Expression((*this)[i]);
     out.buf_->size = n_;
@@ -231,17 +241,61 @@ TermList TermList::appended(Expression t) const {
   out.paths_ = paths_;
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
-  out.account(t);
+  if (count) out.account(t);
   new (out.buf_->items() + n_) Expression(std::move(t));
   ++out.buf_->size;
-  out.n_ = n_ + 1;
+  out.n_ = list_length(std::size_t(n_) + 1);
+  return out;
+}
+
+TermList TermList::appended(Expression t) const {
+  if (!tail_) return grown(std::move(t), true);
+  // The tail joins the buffer (it is counted already), then `t` follows.
+  return grown(tail_, false).grown(std::move(t), true);
+}
+
+TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
+  TermList out;
+  if (n > 0) {
+    out.buf_ = buf_;
+    ++buf_->refs;
+  }
+  out.n_ = std::uint32_t(n);
+  out.max_height_ = max_height_;
+  out.paths_ = paths_ == UINT64_MAX ? paths_ : paths_ - std::min(paths_, dropped.paths());
+  out.any_dv_ = any_dv_;
+  out.any_zero_ = any_zero_;
+  return out;
+}
+
+TermList TermList::inserted_before_last(Expression t) const {
+  const Expression last = back();
+  TermList out = tail_ ? grown(std::move(t), true) : prefix(n_ - 1, last).grown(std::move(t), true);
+  out.tail_ = last;
+  if (!tail_) out.account(last);
+  return out;
+}
+
+TermList TermList::appended_apart(Expression t) const {
+  TermList out = tail_ ? grown(tail_, false) : *this;
+  out.account(t);
+  out.tail_ = std::move(t);
+  return out;
+}
+
+TermList TermList::without_last() const { return tail_ ? prefix(n_, tail_) : prefix(n_ - 1, back()); }
+
+TermList TermList::with_last(Expression lit) const {
+  TermList out = without_last();
+  out.account(lit);
+  out.tail_ = std::move(lit);
   return out;
 }
 
 std::vector<Expression> TermList::to_vector() const {
   std::vector<Expression> v;
-  v.reserve(n_);
-  for (std::size_t i = 0; i < n_; ++i) v.push_back((*this)[i]);
+  v.reserve(size());
+  for (std::size_t i = 0; i < size(); ++i) v.push_back((*this)[i]);
   return v;
 }
 

@@ -213,6 +213,10 @@ class Condition : public Handle<CondNode> {
 // longer view, so a loop `s = s + x[k]` does not copy its n terms at every step. A view
 // never sees what was appended after it was made. Access is by index only, since an
 // append through another view may move the buffer.
+//
+// The last term may be held apart from the buffer (the tail): a sum keeps its literal there,
+// so that inserting a term before the literal or changing the literal extends or shares the
+// buffer like an append (`s = 1; s = s + x[k]` stays linear).
 class TermList {
  public:
   TermList() = default;
@@ -224,19 +228,26 @@ class TermList {
   TermList& operator=(TermList o) noexcept;
   ~TermList();
 
-  std::size_t size() const { return n_; }
-  bool empty() const { return n_ == 0; }
-  const Expression& operator[](std::size_t i) const { return buf_->items()[i]; }
+  std::size_t size() const { return n_ + (tail_ ? 1 : 0); }
+  bool empty() const { return size() == 0; }
+  const Expression& operator[](std::size_t i) const { return i < n_ ? buf_->items()[i] : tail_; }
   const Expression& front() const { return (*this)[0]; }
-  const Expression& back() const { return (*this)[n_ - 1]; }
+  const Expression& back() const { return (*this)[size() - 1]; }
   std::uint32_t max_height() const { return max_height_; }
   std::uint64_t paths() const { return paths_; }  // of all terms, saturating
-  bool any_decision_var() const { return any_dv_; }
+  bool any_decision_var() const { return any_dv_ != 0; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
-  bool any_zero_literal() const { return any_zero_; }
+  bool any_zero_literal() const { return any_zero_ != 0; }
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
+  // For a non-empty list whose last term is a literal: `t` inserted before that literal; the
+  // list without it; the list with `lit` (a literal) in its place.
+  TermList inserted_before_last(Expression t) const;
+  // This list followed by `t`, held apart as its tail.
+  TermList appended_apart(Expression t) const;
+  TermList without_last() const;
+  TermList with_last(Expression lit) const;
   std::vector<Expression> to_vector() const;
 
  private:
@@ -251,17 +262,26 @@ class TermList {
   };
 
   void account(const Expression& t);
+  // The buffered terms followed by `t` (the tail is not carried over); `t` is counted in
+  // the facts when `count` is set.
+  TermList grown(Expression t, bool count) const;
+  // A list of the first `n` buffered terms, no tail, the facts of this list less `dropped`.
+  TermList prefix(std::size_t n, const Expression& dropped) const;
   // Whether `t` refers, at any depth, to a node whose terms are a view of `b`. Appending
   // such a term to `b` itself would make the buffer own a node that owns the buffer (a
   // cycle that is never freed).
   static bool reaches(const Expression& t, const Buffer* b);
 
+  // 32 bytes, so that a sum node stays in its size class. Heights are capped at 2^30 - 1 (a
+  // taller tree would need billions of nodes).
+  static constexpr std::uint32_t kHeightCap = (1u << 30) - 1;
   Buffer* buf_ = nullptr;
-  std::size_t n_ = 0;
+  Expression tail_;  // the last term when held apart, else empty
   std::uint64_t paths_ = 0;
-  std::uint32_t max_height_ = 0;
-  bool any_dv_ = false;
-  bool any_zero_ = false;
+  std::uint32_t n_ = 0;  // the buffered terms in this view
+  std::uint32_t max_height_ : 30 = 0;
+  std::uint32_t any_dv_ : 1 = 0;
+  std::uint32_t any_zero_ : 1 = 0;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -1,8 +1,9 @@
 // Addition, subtraction and negation.
 //
-// A sum keeps at most one literal term, always the last one and never zero. Terms are
-// appended through TermList::appended, which extends the shared buffer when the sum being
-// extended is the newest view of it, so `s = s + x[k]` in a loop costs O(1) per step.
+// A sum keeps at most one literal term, always the last one and never zero, held apart
+// from the shared buffer of the other terms. Terms are added through TermList, which
+// extends that buffer when the sum being extended is its newest view, so `s = s + x[k]` in
+// a loop costs O(1) per step, with or without a constant.
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -37,12 +38,8 @@ bool ends_with_literal(const TermList& t) { return !t.empty() && t.back().kind()
 
 // The terms with the constant `c` added: folded into a trailing literal, or appended.
 TermList add_constant(const TermList& terms, const Expression& c) {
-  if (!ends_with_literal(terms)) return terms.appended(c);
-  std::vector<Expression> v;
-  v.reserve(terms.size());
-  for (std::size_t i = 0; i + 1 < terms.size(); ++i) v.push_back(terms[i]);
-  v.push_back(make_expr(fold_add(terms.back().as<NumberLit>(), c.as<NumberLit>())));
-  return TermList(std::move(v));
+  if (!ends_with_literal(terms)) return terms.appended_apart(c);
+  return terms.with_last(make_expr(fold_add(terms.back().as<NumberLit>(), c.as<NumberLit>())));
 }
 
 // The terms with `t` added: a literal goes into the constant; any other term goes just
@@ -50,12 +47,7 @@ TermList add_constant(const TermList& terms, const Expression& c) {
 TermList append_term(const TermList& terms, const Expression& t) {
   if (literal(t)) return add_constant(terms, t);
   if (!ends_with_literal(terms)) return terms.appended(t);
-  std::vector<Expression> v;
-  v.reserve(terms.size() + 1);
-  for (std::size_t i = 0; i + 1 < terms.size(); ++i) v.push_back(terms[i]);
-  v.push_back(t);
-  v.push_back(terms.back());
-  return TermList(std::move(v));
+  return terms.inserted_before_last(t);
 }
 
 // Removes zero literal terms; a single remaining term stands for the whole sum.
@@ -85,33 +77,21 @@ Expression build_sum(const Expression& a, const Expression& b) {
   const Expression& lit = al ? a : b;
   const Expression& other = al ? b : a;
   if (literal(lit)->is_zero()) return sum_node(TermList{other});
-  return sum_node(TermList{other, lit});
+  return sum_node(TermList{other}.appended_apart(lit));
 }
 
 // Two sums become one: the non-literal terms of lhs, then those of rhs, then the folded
-// constant of both.
+// constant of both. Each step extends lhs's buffer when lhs is its newest view.
 Expression merge(const TermList& a, const TermList& b) {
   const bool a_lit = ends_with_literal(a);
   const bool b_lit = ends_with_literal(b);
-  const std::size_t an = a.size() - (a_lit ? 1 : 0);
   const std::size_t bn = b.size() - (b_lit ? 1 : 0);
-  TermList out;
-  if (!a_lit) {
-    out = a;  // extends a's buffer when a is its newest view
-    for (std::size_t i = 0; i < bn; ++i) out = out.appended(b[i]);
-  } else {
-    std::vector<Expression> v;
-    v.reserve(an + bn + 1);
-    for (std::size_t i = 0; i < an; ++i) v.push_back(a[i]);
-    for (std::size_t i = 0; i < bn; ++i) v.push_back(b[i]);
-    out = TermList(std::move(v));
-  }
+  TermList out = a;
+  for (std::size_t i = 0; i < bn; ++i) out = a_lit ? out.inserted_before_last(b[i]) : out.appended(b[i]);
   if (a_lit && b_lit) {
-    out = out.appended(make_expr(fold_add(a.back().as<NumberLit>(), b.back().as<NumberLit>())));
-  } else if (a_lit) {
-    out = out.appended(a.back());
+    out = out.with_last(make_expr(fold_add(a.back().as<NumberLit>(), b.back().as<NumberLit>())));
   } else if (b_lit) {
-    out = out.appended(b.back());
+    out = out.appended_apart(b.back());
   }
   return clean_up(std::move(out));
 }
