@@ -132,7 +132,7 @@ def ops_table():
 # Sums. Each builder takes n and returns {form: zero-argument callable}, variables and
 # their subscripts made beforehand.
 
-FORMS = ("s = s + c[k] * x[k]", "s += x[k]", "sum(c[k] * x[k])")
+FORMS = ("s = s + c[k] * x[k]", "s += x[k]", "sum(c[k] * x[k])", "s = 1; s += x[k]")
 
 
 def tarvex_sums(n):
@@ -150,13 +150,13 @@ def tarvex_sums(n):
             s = s + cs[k] * xs[k]
         return s
 
-    def iadd():
-        s = 0
+    def iadd(start=0):
+        s = start
         for k in range(n):
             s += xs[k]
         return s
 
-    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: sum(terms)}
+    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: sum(terms), FORMS[3]: lambda: iadd(1)}
 
 
 def first_reference_sums(n):
@@ -176,13 +176,13 @@ def first_reference_sums(n):
             s = s + cs[k] * xs[k]
         return s
 
-    def iadd():
-        s = 0
+    def iadd(start=0):
+        s = start
         for k in range(n):
             s += xs[k]
         return s
 
-    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: pe.quicksum(terms)}
+    return {FORMS[0]: coeff, FORMS[1]: iadd, FORMS[2]: lambda: pe.quicksum(terms), FORMS[3]: lambda: iadd(1)}
 
 
 def second_reference_sums(n):
@@ -198,13 +198,13 @@ def second_reference_sums(n):
             s = s + cs[k] * xs[k]
         return s
 
-    def iadd():
-        s = 0
+    def iadd(start=0):
+        s = start
         for k in range(n):
             s += xs[k]
         return s
 
-    forms = {FORMS[1]: iadd, FORMS[2]: lambda: pulp.lpSum(terms)}
+    forms = {FORMS[1]: iadd, FORMS[2]: lambda: pulp.lpSum(terms), FORMS[3]: lambda: iadd(1)}
     if n <= 10_000:
         forms[FORMS[0]] = coeff  # quadratic in n
     return forms
