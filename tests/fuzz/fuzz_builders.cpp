@@ -6,8 +6,6 @@
 // tree at every step, and writing a gigabyte of text finds nothing new.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,39 +27,13 @@
 #include "print/printer.hpp"
 #include "replace/equality.hpp"
 #include "replace/replace.hpp"
+#include "fuzz_input.hpp"
 
 using namespace tarvex;
+using tarvex::fuzz::check;
+using tarvex::fuzz::Input;
 
 namespace {
-
-class Input {
- public:
-  Input(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
-  bool done() const { return i_ >= n_; }
-  std::uint8_t byte() { return i_ < n_ ? d_[i_++] : 0; }
-  std::int64_t small() { return std::int64_t(std::int8_t(byte())); }
-  double real() {
-    std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) bits = bits << 8 | byte();
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-  }
-
- private:
-  const std::uint8_t* d_;
-  std::size_t n_;
-  std::size_t i_ = 0;
-};
-
-// An internal error is a fault of ours: stop with a report.
-template <class T>
-void check(const Result<T>& r) {
-  if (!r.ok() && r.error().kind == ErrorKind::Internal) {
-    std::fprintf(stderr, "internal error: %s\n", r.error().message.c_str());
-    std::abort();
-  }
-}
 
 struct Program {
   std::vector<Expression> exprs;

@@ -6,10 +6,6 @@
 // report is a bug. A walk that runs long is stopped through the interrupt hook.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,40 +24,17 @@
 #include "model/expression/operator/reduction_op/reduction_op.hpp"
 #include "model/forall.hpp"
 #include "model/problem.hpp"
+#include "fuzz_input.hpp"
 
 using namespace tarvex;
+using tarvex::fuzz::check;
+using tarvex::fuzz::Input;
 
 namespace {
 
 // Polls left before a walk is stopped (each poll is 4096 steps).
 int g_budget = 0;
 bool out_of_budget() { return --g_budget < 0; }
-
-class Input {
- public:
-  Input(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
-  bool done() const { return i_ >= n_; }
-  std::uint8_t byte() { return i_ < n_ ? d_[i_++] : 0; }
-  double value() {
-    const std::uint8_t b = byte();
-    if (b == 255) return std::numeric_limits<double>::quiet_NaN();
-    if (b == 254) return std::numeric_limits<double>::infinity();
-    return double(std::int8_t(b) % 6);
-  }
-
- private:
-  const std::uint8_t* d_;
-  std::size_t n_;
-  std::size_t i_ = 0;
-};
-
-template <class T>
-void check(const Result<T>& r) {
-  if (!r.ok() && r.error().kind == ErrorKind::Internal) {
-    std::fprintf(stderr, "internal error: %s\n", r.error().message.c_str());
-    std::abort();
-  }
-}
 
 struct Model {
   std::vector<Expression> exprs;
