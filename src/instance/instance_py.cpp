@@ -197,7 +197,7 @@ PyObject* instance_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (!parse_args(args, kwargs, "OO:Instance", kw, &problem, &data)) return nullptr;
     const Problem* p = as_problem(problem);
     if (!p) return raise_argument("problem", ErrorKind::Type, "expected Problem, got " + kind_of(problem));
-    if (!PyMapping_Check(data) || PySequence_Check(data) && !PyDict_Check(data))
+    if (!PyMapping_Check(data) || (PySequence_Check(data) && !PyDict_Check(data)))
       return raise_argument("data", ErrorKind::Type, "expected a dict of placeholder name to value, got " + kind_of(data));
     Problem copy = *p;
     auto prog = build_program(copy);
