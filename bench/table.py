@@ -9,7 +9,7 @@ Usage: python bench/table.py [ops] [sums] [memory] [model] [evaluate]   (default
   libraries of the `bench` extra (the second one's `s = s + ...` is quadratic: it stops at
   10^4). Goal: at least 3x faster than the first reference in every row, linear growth.
 - memory: bytes per term of the sum alone (variables and their subscripts built before),
-  from the peak RSS of a fresh process per case. Goal: at most the first reference.
+  from the peak RSS of a fresh process per case (Linux). Goal: at most the first reference.
 - model: a 100x100 assignment model built with loops.
 - evaluate: 1,000 samples of a 100x100 assignment model evaluated by tarvex.instance, against
   the same numbers computed with NumPy by hand (goal: within 3x) and against the first reference
@@ -18,12 +18,12 @@ Usage: python bench/table.py [ops] [sums] [memory] [model] [evaluate]   (default
 
 Times are the best of several rounds; ratios are ours / baseline (below 1 is faster).
 """
+import ctypes
 import gc
 import importlib.util
 import json
 import os
 import pathlib
-import resource
 import subprocess
 import sys
 import sysconfig
@@ -248,12 +248,24 @@ def measure_memory(lib, form, n):
     builders = {"ours": tarvex_sums, "ref1": first_reference_sums, "ref2": second_reference_sums}
     forms = builders[lib](n)
     gc.collect()
-    with open("/proc/self/statm") as f:
-        before = int(f.read().split()[1]) * resource.getpagesize()
+    # Only the sum's own growth counts: the memory that the set-up freed is handed back to the
+    # system (else the sum could reuse it unseen) and the peak left by the set-up is reset.
+    ctypes.CDLL(None).malloc_trim(0)
+    with open("/proc/self/clear_refs", "w") as f:
+        f.write("5")
+    before = peak_rss()
     s = forms[form]()
-    peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+    peak = peak_rss()
     del s
     return (peak - before) / n
+
+
+def peak_rss():
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) * 1024
+    raise RuntimeError("no VmHWM in /proc/self/status")
 
 
 def memory_table(n=MEMORY_N):

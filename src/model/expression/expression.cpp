@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <unordered_set>
 #include <variant>
@@ -70,15 +72,38 @@ bool NumberLit::is_negative() const {
 static_assert(alignof(Expression) <= alignof(std::max_align_t));
 static_assert(sizeof(void*) != 8 || sizeof(ExprNode) <= 88, "an expression node outgrew its size class");
 
+// A handle is one pointer whose value alone matters, so handles are moved between arrays
+// as bytes (no reference count changes): this lets a large buffer grow by remapping pages
+// instead of copying and holding the old and the new array at once.
+static_assert(sizeof(Expression) == sizeof(void*));
+
 TermList::Buffer* TermList::Buffer::create(std::size_t capacity) {
   void* raw = ::operator new(sizeof(Buffer) + capacity * sizeof(Expression));
-  return new (raw) Buffer{1, 0, capacity};
+  Buffer* b = new (raw) Buffer{1, 0, capacity, nullptr};
+  b->slots = reinterpret_cast<Expression*>(b + 1);
+  return b;
+}
+
+void TermList::Buffer::grow(std::size_t new_capacity) {
+  if (new_capacity > SIZE_MAX / sizeof(Expression)) throw std::bad_alloc();
+  const std::size_t bytes = new_capacity * sizeof(Expression);
+  void* raw;
+  if (slots_inline()) {
+    raw = std::malloc(bytes);
+    if (raw) std::memcpy(raw, static_cast<const void*>(slots), size * sizeof(Expression));
+  } else {
+    raw = std::realloc(static_cast<void*>(slots), bytes);
+  }
+  if (!raw) throw std::bad_alloc();
+  slots = static_cast<Expression*>(raw);
+  capacity = new_capacity;
 }
 
 void TermList::Buffer::release(Buffer* b) noexcept {
   if (!b || --b->refs != 0) return;
   Expression* items = b->items();
   for (std::size_t i = b->size; i-- > 0;) items[i].~Expression();
+  if (!b->slots_inline()) std::free(static_cast<void*>(items));
   b->~Buffer();
   ::operator delete(b);
 }
@@ -92,8 +117,13 @@ std::uint32_t list_length(std::size_t n) {
 }
 }  // namespace
 
-TermList::TermList(std::vector<Expression> terms)
-    : buf_(Buffer::create(terms.size())), n_(list_length(terms.size())) {
+TermList::TermList(std::vector<Expression> terms) {
+  if (terms.size() <= 2) {
+    if (!terms.empty()) hold(std::move(terms[0]), terms.size() == 2 ? std::move(terms[1]) : Expression());
+    return;
+  }
+  n_ = list_length(terms.size());
+  buf_ = Buffer::create(terms.size());
   Expression* items = buf_->items();
   for (Expression& t : terms) {
     account(t);
@@ -102,8 +132,13 @@ TermList::TermList(std::vector<Expression> terms)
   }
 }
 
-TermList::TermList(std::initializer_list<Expression> terms)
-    : buf_(Buffer::create(terms.size())), n_(list_length(terms.size())) {
+TermList::TermList(std::initializer_list<Expression> terms) {
+  if (terms.size() <= 2) {
+    if (terms.size() > 0) hold(terms.begin()[0], terms.size() == 2 ? terms.begin()[1] : Expression());
+    return;
+  }
+  n_ = list_length(terms.size());
+  buf_ = Buffer::create(terms.size());
   Expression* items = buf_->items();
   for (const Expression& t : terms) {
     account(t);
@@ -112,25 +147,49 @@ TermList::TermList(std::initializer_list<Expression> terms)
   }
 }
 
+void TermList::hold(Expression first, Expression second) {
+  account(first);
+  new (&head_) Expression(std::move(first));
+  inline_ = 1;
+  n_ = 1;
+  if (second) {
+    account(second);
+    tail_ = std::move(second);
+  }
+}
+
 TermList::TermList(const TermList& o) noexcept
-    : buf_(o.buf_),
-      tail_(o.tail_),
+    : tail_(o.tail_),
       paths_(o.paths_),
       n_(o.n_),
       max_height_(o.max_height_),
+      inline_(o.inline_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
-  if (buf_) ++buf_->refs;
+  if (inline_) {
+    new (&head_) Expression(o.head_);
+  } else if ((buf_ = o.buf_)) {
+    ++buf_->refs;
+  }
 }
 
 TermList::TermList(TermList&& o) noexcept
-    : buf_(std::exchange(o.buf_, nullptr)),
-      tail_(std::move(o.tail_)),
+    : tail_(std::move(o.tail_)),
       paths_(o.paths_),
       n_(std::exchange(o.n_, 0)),
       max_height_(o.max_height_),
+      inline_(o.inline_),
       any_dv_(o.any_dv_),
-      any_zero_(o.any_zero_) {}
+      any_zero_(o.any_zero_) {
+  if (inline_) {
+    new (&head_) Expression(std::move(o.head_));
+    o.head_.~Expression();
+    o.buf_ = nullptr;
+    o.inline_ = 0;
+  } else {
+    buf_ = std::exchange(o.buf_, nullptr);
+  }
+}
 
 TermList& TermList::operator=(TermList o) noexcept {
   // `o` is this function's own copy, so tearing this list down first is safe.
@@ -138,7 +197,13 @@ TermList& TermList::operator=(TermList o) noexcept {
   return *new (this) TermList(std::move(o));
 }
 
-TermList::~TermList() { Buffer::release(buf_); }
+TermList::~TermList() {
+  if (inline_) {
+    head_.~Expression();
+  } else {
+    Buffer::release(buf_);
+  }
+}
 
 void TermList::account(const Expression& t) {
   max_height_ = std::min(std::max<std::uint32_t>(max_height_, t.height()), kHeightCap);
@@ -183,7 +248,7 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
   // an old node may hold a list whose buffer grew, after `b` was made, by a term that holds
   // `b`. In a loop `s = s + c[k] * x[k]` the quick search visits the product's few nodes.
   int budget = 16;
-  auto hidden = [](const TermList& l) { return l.buf_ && l.buf_->size > l.n_; };
+  auto hidden = [](const TermList& l) { return l.buffer() && l.buffer()->size > l.n_; };
   const Reach quick = quick_reach(t, b->size ? static_cast<const void*>(const_cast<Buffer*>(b)->items()) : nullptr,
                                   budget, +hidden);
   if (quick != Reach::Unknown) return quick == Reach::Yes;
@@ -194,8 +259,9 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
   };
   auto open = [&](const Expression& e) {
     if (const auto* c = e.get_if<CommutativeOp>()) {
-      Buffer* other = c->terms.buf_;
+      Buffer* other = c->terms.buffer();
       if (other == b) return true;
+      if (c->terms.inline_) enter(c->terms.head_);
       if (c->terms.tail_) enter(c->terms.tail_);
       if (other && seen.insert(other).second)
         for (std::size_t i = 0; i < other->size; ++i) enter(other->items()[i]);
@@ -219,18 +285,20 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
 
 TermList TermList::grown(Expression t, bool count) const {
   TermList out;
-  if (buf_ && buf_->refs == 1 && buf_->size > n_) {
+  Buffer* const b = buffer();
+  if (b && b->refs == 1 && b->size > n_) {
     // The buffer was extended past this view by lists that are gone: no one else holds it,
     // so the items past the view are dropped and it is extended again instead of copied.
     // (A dropped item cannot free this list: anything reaching the buffer would hold it.)
-    Expression* items = buf_->items();
-    while (buf_->size > n_) items[--buf_->size].~Expression();
+    Expression* items = b->items();
+    while (b->size > n_) items[--b->size].~Expression();
   }
-  if (buf_ && buf_->size == n_ && n_ < buf_->capacity && !reaches(t, buf_)) {
-    // This view covers the whole buffer and there is room: extend it in place. Older views
-    // keep seeing only their own prefix.
-    out.buf_ = buf_;
-    ++buf_->refs;
+  if (b && b->size == n_ && !reaches(t, b)) {
+    // This view covers the whole buffer: extend it in place, growing it when full. Older
+    // views keep seeing only their own prefix.
+    if (n_ == b->capacity) b->grow(std::max<std::size_t>(4, 2 * b->capacity));
+    out.buf_ = b;
+    ++b->refs;
   } else {
     out.buf_ = Buffer::create(std::max<std::size_t>(4, 2 * std::size_t(n_)));
     Expression* items = out.buf_->items();
@@ -256,7 +324,10 @@ TermList TermList::appended(Expression t) const {
 
 TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
   TermList out;
-  if (n > 0) {
+  if (n > 0 && inline_) {
+    new (&out.head_) Expression(head_);
+    out.inline_ = 1;
+  } else if (n > 0) {
     out.buf_ = buf_;
     ++buf_->refs;
   }

@@ -211,15 +211,20 @@ class Condition : public Handle<CondNode> {
 // An ordered list of terms of a commutative operator. Lists built by appending share one
 // growing buffer: a list that covers the whole buffer appends in place and hands out a
 // longer view, so a loop `s = s + x[k]` does not copy its n terms at every step. A view
-// never sees what was appended after it was made. Access is by index only, since an
-// append through another view may move the buffer.
+// never sees what was appended after it was made. Access is by index only, and a reference
+// to a term lasts only until the next append to its buffer: an append through another
+// view may move the terms.
 //
 // The last term may be held apart from the buffer (the tail): a sum keeps its literal there,
 // so that inserting a term before the literal or changing the literal extends or shares the
 // buffer like an append (`s = 1; s = s + x[k]` stays linear).
+//
+// A list of one or two terms needs no buffer: its first term is held in the buffer's place
+// (`head_`) and its second as the tail. Most lists are the two operands of a binary
+// operator (`c[k] * x[k]`, `x[i] + y[i]`), so this saves an allocation for each of them.
 class TermList {
  public:
-  TermList() = default;
+  TermList() noexcept {}
   explicit TermList(std::vector<Expression> terms);
   // Copies of the given terms, written straight into a buffer of their size.
   TermList(std::initializer_list<Expression> terms);
@@ -230,7 +235,9 @@ class TermList {
 
   std::size_t size() const { return n_ + (tail_ ? 1 : 0); }
   bool empty() const { return size() == 0; }
-  const Expression& operator[](std::size_t i) const { return i < n_ ? buf_->items()[i] : tail_; }
+  const Expression& operator[](std::size_t i) const {
+    return i < n_ ? (inline_ ? head_ : buf_->items()[i]) : tail_;
+  }
   const Expression& front() const { return (*this)[0]; }
   const Expression& back() const { return (*this)[size() - 1]; }
   std::uint32_t max_height() const { return max_height_; }
@@ -251,17 +258,26 @@ class TermList {
   std::vector<Expression> to_vector() const;
 
  private:
-  // One allocation: a header followed by `capacity` slots, the first `size` constructed.
+  // A header and `capacity` slots, the first `size` constructed. The slots follow the header
+  // in its allocation until the buffer first grows; from then on they are an array of their
+  // own, which grows in place when it can (the views hold the header, which never moves).
   struct Buffer {
     std::size_t refs;
     std::size_t size;
     std::size_t capacity;
-    Expression* items() { return reinterpret_cast<Expression*>(this + 1); }
+    Expression* slots;
+    Expression* items() { return slots; }
     static Buffer* create(std::size_t capacity);
     static void release(Buffer* b) noexcept;
+    void grow(std::size_t new_capacity);
+    bool slots_inline() { return slots == reinterpret_cast<Expression*>(this + 1); }
   };
 
   void account(const Expression& t);
+  // The shared buffer, or null for a list without one.
+  Buffer* buffer() const { return inline_ ? nullptr : buf_; }
+  // For an empty list: takes `first` into the head and `second`, unless empty, as the tail.
+  void hold(Expression first, Expression second);
   // The buffered terms followed by `t` (the tail is not carried over); `t` is counted in
   // the facts when `count` is set.
   TermList grown(Expression t, bool count) const;
@@ -272,14 +288,18 @@ class TermList {
   // cycle that is never freed).
   static bool reaches(const Expression& t, const Buffer* b);
 
-  // 32 bytes, so that a sum node stays in its size class. Heights are capped at 2^30 - 1 (a
+  // 32 bytes, so that a sum node stays in its size class. Heights are capped at 2^29 - 1 (a
   // taller tree would need billions of nodes).
-  static constexpr std::uint32_t kHeightCap = (1u << 30) - 1;
-  Buffer* buf_ = nullptr;
+  static constexpr std::uint32_t kHeightCap = (1u << 29) - 1;
+  union {
+    Buffer* buf_ = nullptr;
+    Expression head_;  // when inline_: the one term before the tail, if n_ == 1
+  };
   Expression tail_;  // the last term when held apart, else empty
   std::uint64_t paths_ = 0;
-  std::uint32_t n_ = 0;  // the buffered terms in this view
-  std::uint32_t max_height_ : 30 = 0;
+  std::uint32_t n_ = 0;  // the terms before the tail: buffered, or 0 or 1 in the head
+  std::uint32_t max_height_ : 29 = 0;
+  std::uint32_t inline_ : 1 = 0;
   std::uint32_t any_dv_ : 1 = 0;
   std::uint32_t any_zero_ : 1 = 0;
 };
