@@ -104,7 +104,7 @@ bool exact_expression_class(PyObject* o) {
 Result<Expression> held_scalar(PyObject* o) {
   Expression e = expr_holder(o).expr();
   if (!e) return type_error("failed to convert into expression.");
-  TX_CHECK(require_scalar(e));
+  if (e.ndim() != 0) TX_CHECK(require_scalar(e));
   return e;
 }
 

@@ -33,8 +33,7 @@ void destroy(const NodeBase* n) noexcept {
 
 }  // namespace
 
-void release(const NodeBase* n) noexcept {
-  if (n->refs == NodeBase::kPinned || --n->refs != 0) return;
+void destroy_unreferenced(const NodeBase* n) noexcept {
   if (g_draining) {
     // A node is being freed further up the stack: queue this one instead of recursing.
     g_pending.push_back(n);
@@ -128,21 +127,6 @@ TermList::TermList(std::vector<Expression> terms) {
   for (Expression& t : terms) {
     account(t);
     new (items + buf_->size) Expression(std::move(t));
-    ++buf_->size;
-  }
-}
-
-TermList::TermList(std::initializer_list<Expression> terms) {
-  if (terms.size() <= 2) {
-    if (terms.size() > 0) hold(terms.begin()[0], terms.size() == 2 ? terms.begin()[1] : Expression());
-    return;
-  }
-  n_ = list_length(terms.size());
-  buf_ = Buffer::create(terms.size());
-  Expression* items = buf_->items();
-  for (const Expression& t : terms) {
-    account(t);
-    new (items + buf_->size) Expression(t);
     ++buf_->size;
   }
 }
@@ -466,15 +450,26 @@ std::uint32_t plus_one(std::uint32_t h) { return h == UINT32_MAX ? h : h + 1; }
 
 }  // namespace
 
-Expression make_expr(ExprVariant v) {
-  Facts f;
-  std::visit(f, v);
-  auto* n = new ExprNode(std::move(v));
+namespace {
+Expression with_facts(ExprNode* n, const Facts& f) {
   n->ndim = f.ndim;
   n->paths = f.paths;
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
   return Expression(n);
+}
+}  // namespace
+
+Expression make_expr(ExprVariant v) {
+  Facts f;
+  std::visit(f, v);
+  return with_facts(new ExprNode(std::move(v)), f);
+}
+
+Expression make_expr(CommutativeOp c) {
+  Facts f;
+  f(c);
+  return with_facts(new ExprNode(std::move(c)), f);
 }
 
 Condition make_cond(CondVariant v) {

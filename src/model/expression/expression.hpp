@@ -16,7 +16,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,9 +88,13 @@ namespace detail {
 inline void retain(const NodeBase* n) noexcept {
   if (n->refs != NodeBase::kPinned) ++n->refs;
 }
-// Drops one reference; the last one frees the node. Freeing is iterative, so a chain of a
-// million nested nodes is released without deep recursion.
-void release(const NodeBase* n) noexcept;
+// Frees a node whose last reference is gone. Freeing is iterative, so a chain of a million
+// nested nodes is released without deep recursion.
+void destroy_unreferenced(const NodeBase* n) noexcept;
+// Drops one reference; the last one frees the node.
+inline void release(const NodeBase* n) noexcept {
+  if (n->refs != NodeBase::kPinned && --n->refs == 0) destroy_unreferenced(n);
+}
 }  // namespace detail
 
 template <class Node>
@@ -226,8 +229,9 @@ class TermList {
  public:
   TermList() noexcept {}
   explicit TermList(std::vector<Expression> terms);
-  // Copies of the given terms, written straight into a buffer of their size.
-  TermList(std::initializer_list<Expression> terms);
+  // The list of one or of two terms (no buffer).
+  explicit TermList(Expression first) { hold(std::move(first), Expression()); }
+  TermList(Expression first, Expression second) { hold(std::move(first), std::move(second)); }
   TermList(const TermList& o) noexcept;
   TermList(TermList&& o) noexcept;
   TermList& operator=(TermList o) noexcept;
@@ -460,6 +464,7 @@ T& unboxed(Boxed<T>& v) {
 // 88 bytes on 64-bit targets (with the allocator's header, 96).
 struct ExprNode final : NodeBase {
   explicit ExprNode(ExprVariant v) : NodeBase(false), value(std::move(v)) {}
+  explicit ExprNode(CommutativeOp&& c) : NodeBase(false), value(std::in_place_type<CommutativeOp>, std::move(c)) {}
   ExprVariant value;
   std::uint64_t ndim = 0;
   std::uint64_t paths = 1;
@@ -495,6 +500,8 @@ struct CondNode final : NodeBase {
 // each kind (checks, folding, flattening) live in the operand and operator units.
 
 Expression make_expr(ExprVariant v);
+// The same for the most common kind, built in place.
+Expression make_expr(CommutativeOp c);
 Condition make_cond(CondVariant v);
 
 // Literals. The integers -1 to 255 are shared nodes made once (a node never changes, so
