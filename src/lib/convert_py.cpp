@@ -92,14 +92,6 @@ constexpr ClassId kByFrequency[] = {
 };
 static_assert(std::size(kByFrequency) == std::size(kExpressionCandidates));
 
-// Whether the exact type of `o` is one of the expression classes.
-bool exact_expression_class(PyObject* o) {
-  PyTypeObject* t = Py_TYPE(o);
-  for (ClassId id : kByFrequency)
-    if (type_of(id) == t) return true;
-  return false;
-}
-
 // The tree of an object of an expression class, when it is a scalar.
 Result<Expression> held_scalar(PyObject* o) {
   Expression e = expr_holder(o).expr();
@@ -109,6 +101,13 @@ Result<Expression> held_scalar(PyObject* o) {
 }
 
 }  // namespace
+
+bool is_expression_object(PyObject* o) {
+  PyTypeObject* t = Py_TYPE(o);
+  for (ClassId id : kByFrequency)
+    if (type_of(id) == t) return true;
+  return false;
+}
 
 Result<Expression> to_expression(PyObject* o) {
   // The attempts are: an integer (__index__), a float (__float__), an object of an
@@ -121,7 +120,7 @@ Result<Expression> to_expression(PyObject* o) {
     if (!overflow) return make_int(v);
   } else if (PyFloat_CheckExact(o)) {
     return make_float(PyFloat_AS_DOUBLE(o));
-  } else if (exact_expression_class(o)) {
+  } else if (is_expression_object(o)) {
     return held_scalar(o);
   }
   if (auto i = as_int64(o)) return make_int(*i);

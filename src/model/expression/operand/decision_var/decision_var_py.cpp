@@ -152,9 +152,39 @@ Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
   return invalid_index(index);
 }
 
+// The subscripts of an index without slices, read straight into their list: a tuple
+// without slices (its items converted in order, as to_items does), or an int, a float or an
+// object of our classes that converts (no code of the caller runs, so a failed attempt can
+// be repeated by the full path). Empty when the index takes the full path.
+std::optional<Result<std::vector<Expression>>> plain_subscripts(PyObject* index) {
+  std::vector<Expression> subs;
+  if (PyTuple_CheckExact(index)) {
+    const Py_ssize_t n = PyTuple_GET_SIZE(index);
+    for (Py_ssize_t k = 0; k < n; ++k)
+      if (PySlice_Check(PyTuple_GET_ITEM(index, k))) return std::nullopt;
+    subs.reserve(std::size_t(n));
+    for (Py_ssize_t k = 0; k < n; ++k) {
+      auto e = to_expression(PyTuple_GET_ITEM(index, k));
+      if (!e) return Result<std::vector<Expression>>(invalid_index(index));
+      subs.push_back(std::move(e).value());
+    }
+    return subs;
+  }
+  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_expression_object(index)) return std::nullopt;
+  auto e = to_expression(index);
+  if (!e) return std::nullopt;
+  subs.push_back(std::move(e).value());
+  return subs;
+}
+
 PyObject* var_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     const Expression var = expr_holder(self).expr();
+    if (auto plain = plain_subscripts(index)) {
+      if (!*plain) return raise(plain->error());
+      if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
+      return result_object(make_subscript(var, std::move(*plain).value(), ItemCheck::BeforeCount));
+    }
     auto items = to_items(index);
     if (!items) return raise(items.error());
     if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
