@@ -160,7 +160,11 @@ TEST(SharedTrees, PathsAreCountedAndSaturate) {
   Expression e = ph("a");
   for (int k = 0; k < 3; ++k) e = add({e, e});
   EXPECT_EQ(e.paths(), 15u);  // 1 + 2 * (1 + 2 * (1 + 2 * 1))
-  for (int k = 3; k < 70; ++k) e = add({e, e});
+  for (int k = 3; k < 30; ++k) e = add({e, e});
+  EXPECT_EQ(e.paths(), (std::uint64_t{1} << 31) - 1);
+  e = add({e, e});  // 2^32 - 1 paths: past what a node counts exactly
+  EXPECT_EQ(e.paths(), UINT64_MAX);
+  for (int k = 31; k < 70; ++k) e = add({e, e});
   EXPECT_EQ(e.paths(), UINT64_MAX);
 }
 

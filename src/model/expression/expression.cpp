@@ -69,7 +69,9 @@ bool NumberLit::is_negative() const {
 // Term lists.
 
 static_assert(alignof(Expression) <= alignof(std::max_align_t));
-static_assert(sizeof(void*) != 8 || sizeof(ExprNode) <= 88, "an expression node outgrew its size class");
+static_assert(sizeof(void*) != 8 || sizeof(CommutativeOp) == 40, "a commutative operator outgrew its place");
+static_assert(sizeof(void*) != 8 || sizeof(ExprNode) == 64, "an expression node outgrew its 64 bytes");
+static_assert(sizeof(void*) != 8 || sizeof(CondNode) <= 64, "a condition node outgrew its 64 bytes");
 
 // A handle is one pointer whose value alone matters, so handles are moved between arrays
 // as bytes (no reference count changes): this lets a large buffer grow by remapping pages
@@ -176,22 +178,44 @@ TermList::TermList(TermList&& o) noexcept
 }
 
 TermList& TermList::operator=(TermList o) noexcept {
-  // `o` is this function's own copy, so tearing this list down first is safe.
-  this->~TermList();
-  return *new (this) TermList(std::move(o));
+  drop();
+  take(o);
+  return *this;
 }
 
-TermList::~TermList() {
+void TermList::drop() noexcept {
   if (inline_) {
     head_.~Expression();
+    inline_ = 0;
   } else {
     Buffer::release(buf_);
+  }
+  buf_ = nullptr;
+  tail_ = Expression();
+  n_ = 0;
+}
+
+void TermList::take(TermList& o) noexcept {
+  tail_ = std::move(o.tail_);
+  paths_ = o.paths_;
+  n_ = std::exchange(o.n_, 0);
+  max_height_ = o.max_height_;
+  any_dv_ = o.any_dv_;
+  any_zero_ = o.any_zero_;
+  if (o.inline_) {
+    new (&head_) Expression(std::move(o.head_));
+    o.head_.~Expression();
+    o.buf_ = nullptr;
+    o.inline_ = 0;
+    inline_ = 1;
+  } else {
+    buf_ = std::exchange(o.buf_, nullptr);
   }
 }
 
 void TermList::account(const Expression& t) {
   max_height_ = std::min(std::max<std::uint32_t>(max_height_, t.height()), kHeightCap);
-  paths_ = saturating_add(paths_, t.paths());
+  paths_ = stored_paths(saturating_add(paths(), t.paths()));
   if (t.contains_decision_var()) any_dv_ = 1;
   if (const NumberLit* l = t.get_if<NumberLit>(); l && l->is_zero()) any_zero_ = 1;
 }
@@ -317,7 +341,7 @@ TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
   }
   out.n_ = std::uint32_t(n);
   out.max_height_ = max_height_;
-  out.paths_ = paths_ == UINT64_MAX ? paths_ : paths_ - std::min(paths_, dropped.paths());
+  out.paths_ = paths_ == NodeBase::kManyPaths ? paths_ : stored_paths(paths() - std::min(paths(), dropped.paths()));
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
   return out;
@@ -446,14 +470,14 @@ struct Facts {
   }
 };
 
-std::uint32_t plus_one(std::uint32_t h) { return h == UINT32_MAX ? h : h + 1; }
+std::uint32_t plus_one(std::uint32_t h) { return h >= NodeBase::kMaxHeight ? NodeBase::kMaxHeight : h + 1; }
 
 }  // namespace
 
 namespace {
 Expression with_facts(ExprNode* n, const Facts& f) {
   n->ndim = f.ndim;
-  n->paths = f.paths;
+  n->paths = stored_paths(f.paths);
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
   return Expression(n);
@@ -476,7 +500,7 @@ Condition make_cond(CondVariant v) {
   Facts f;
   std::visit(f, v);
   auto* n = new CondNode(std::move(v));
-  n->paths = f.paths;
+  n->paths = stored_paths(f.paths);
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
   return Condition(n);

@@ -63,7 +63,7 @@ class OptString {
 // ---------------------------------------------------------------------------------------
 // Shared, reference-counted node storage.
 
-// The header of every node, 16 bytes, with the facts that both trees cache.
+// The header of every node, 8 bytes, with the facts that both trees cache.
 //
 // The reference count is a plain integer, not an atomic one: trees are built, shared and
 // freed only by one thread at a time (in the module, always under the interpreter lock; the
@@ -74,15 +74,26 @@ class OptString {
 struct NodeBase {
   static constexpr std::uint32_t kPinned = UINT32_MAX;
 
+  // Heights stop at 2^30 - 1 (a taller tree would need a billion nodes).
+  static constexpr std::uint32_t kMaxHeight = (1u << 30) - 1;
+  // A count of paths of 2^32 - 1 or more is stored as this: the count is unknown past it.
+  static constexpr std::uint32_t kManyPaths = UINT32_MAX;
+
   explicit NodeBase(bool cond) : is_cond(cond) {}
   NodeBase(const NodeBase&) = delete;
   NodeBase& operator=(const NodeBase&) = delete;
 
   mutable std::uint32_t refs = 0;
-  std::uint32_t height = 1;
-  const std::uint64_t is_cond : 1;
-  std::uint64_t has_dv : 1 = 0;
+  std::uint32_t height : 30 = 1;
+  const std::uint32_t is_cond : 1;
+  std::uint32_t has_dv : 1 = 0;
 };
+
+// A count of paths as stored, and as read back (a stored kManyPaths reads as 2^64 - 1).
+inline std::uint32_t stored_paths(std::uint64_t p) {
+  return p >= NodeBase::kManyPaths ? NodeBase::kManyPaths : std::uint32_t(p);
+}
+inline std::uint64_t read_paths(std::uint32_t p) { return p == NodeBase::kManyPaths ? UINT64_MAX : p; }
 
 namespace detail {
 inline void retain(const NodeBase* n) noexcept {
@@ -178,7 +189,8 @@ class Expression : public Handle<ExprNode> {
   std::uint64_t ndim() const;
   std::uint32_t height() const;
   // The number of node occurrences in the tree, counting a shared subtree at every place
-  // it is reached (saturating at 2^64 - 1): what a walk per occurrence would visit.
+  // it is reached: what a walk per occurrence would visit. Counts of 2^32 - 1 and more
+  // read as 2^64 - 1.
   std::uint64_t paths() const;
   bool contains_decision_var() const;
   // The custom LaTeX string; number literals never carry one.
@@ -235,7 +247,13 @@ class TermList {
   TermList(const TermList& o) noexcept;
   TermList(TermList&& o) noexcept;
   TermList& operator=(TermList o) noexcept;
-  ~TermList();
+  ~TermList() {
+    if (inline_) {
+      head_.~Expression();
+    } else if (buf_) {
+      Buffer::release(buf_);
+    }
+  }
 
   std::size_t size() const { return n_ + (tail_ ? 1 : 0); }
   bool empty() const { return size() == 0; }
@@ -245,7 +263,7 @@ class TermList {
   const Expression& front() const { return (*this)[0]; }
   const Expression& back() const { return (*this)[size() - 1]; }
   std::uint32_t max_height() const { return max_height_; }
-  std::uint64_t paths() const { return paths_; }  // of all terms, saturating
+  std::uint64_t paths() const { return read_paths(paths_); }  // of all terms, as a node's
   bool any_decision_var() const { return any_dv_ != 0; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
   bool any_zero_literal() const { return any_zero_ != 0; }
@@ -278,6 +296,11 @@ class TermList {
   };
 
   void account(const Expression& t);
+  // Releases the terms, leaving the facts; then takes the terms and facts of `o`, leaving
+  // it empty. Member by member: a list may share its last bytes with the next member of
+  // the operator that holds it.
+  void drop() noexcept;
+  void take(TermList& o) noexcept;
   // The shared buffer, or null for a list without one.
   Buffer* buffer() const { return inline_ ? nullptr : buf_; }
   // For an empty list: takes `first` into the head and `second`, unless empty, as the tail.
@@ -292,15 +315,15 @@ class TermList {
   // cycle that is never freed).
   static bool reaches(const Expression& t, const Buffer* b);
 
-  // 32 bytes, so that a sum node stays in its size class. Heights are capped at 2^29 - 1 (a
-  // taller tree would need billions of nodes).
+  // 28 bytes of data (the last 4 of its 32 hold the operator's kind). Heights are capped at
+  // 2^29 - 1 (a taller tree would need half a billion nodes).
   static constexpr std::uint32_t kHeightCap = (1u << 29) - 1;
   union {
     Buffer* buf_ = nullptr;
     Expression head_;  // when inline_: the one term before the tail, if n_ == 1
   };
   Expression tail_;  // the last term when held apart, else empty
-  std::uint64_t paths_ = 0;
+  std::uint32_t paths_ = 0;  // as stored in a node
   std::uint32_t n_ = 0;  // the terms before the tail: buffered, or 0 or 1 in the head
   std::uint32_t max_height_ : 29 = 0;
   std::uint32_t inline_ : 1 = 0;
@@ -392,9 +415,12 @@ struct BinaryOp {
   OptString latex;
 };
 
+// The kind sits in the last bytes of the term list, so the node stays in 64 bytes.
 struct CommutativeOp {
+  CommutativeOp(CommutativeKind k, TermList t, OptString l = std::nullopt)
+      : terms(std::move(t)), kind(k), latex(std::move(l)) {}
+  [[no_unique_address]] TermList terms;
   CommutativeKind kind;
-  TermList terms;
   OptString latex;
 };
 
@@ -461,13 +487,14 @@ T& unboxed(Boxed<T>& v) {
   return *v.p;
 }
 
-// 88 bytes on 64-bit targets (with the allocator's header, 96).
+// 64 bytes on 64-bit targets: the count of paths lives in the last bytes of the variant,
+// after its index. A node is built once and never assigned to.
 struct ExprNode final : NodeBase {
   explicit ExprNode(ExprVariant v) : NodeBase(false), value(std::move(v)) {}
   explicit ExprNode(CommutativeOp&& c) : NodeBase(false), value(std::in_place_type<CommutativeOp>, std::move(c)) {}
-  ExprVariant value;
+  [[no_unique_address]] ExprVariant value;
+  std::uint32_t paths = 1;  // as stored_paths gives it
   std::uint64_t ndim = 0;
-  std::uint64_t paths = 1;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -491,8 +518,8 @@ using CondVariant = std::variant<Comparison, Logical>;
 // has_dv: a side of some comparison contains a decision variable.
 struct CondNode final : NodeBase {
   explicit CondNode(CondVariant v) : NodeBase(true), value(std::move(v)) {}
-  CondVariant value;
-  std::uint64_t paths = 1;
+  [[no_unique_address]] CondVariant value;
+  std::uint32_t paths = 1;  // as stored_paths gives it
 };
 
 // ---------------------------------------------------------------------------------------
@@ -549,7 +576,7 @@ Status require_scalar(const Expression& e);
 inline ExprKind Expression::kind() const { return ExprKind(node().value.index()); }
 inline std::uint64_t Expression::ndim() const { return node().ndim; }
 inline std::uint32_t Expression::height() const { return node().height; }
-inline std::uint64_t Expression::paths() const { return node().paths; }
+inline std::uint64_t Expression::paths() const { return read_paths(node().paths); }
 inline bool Expression::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Expression::get_if() const {
@@ -565,7 +592,7 @@ inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }
 inline std::uint32_t Condition::height() const { return node().height; }
-inline std::uint64_t Condition::paths() const { return node().paths; }
+inline std::uint64_t Condition::paths() const { return read_paths(node().paths); }
 inline bool Condition::contains_decision_var() const { return node().has_dv; }
 template <class T>
 const T* Condition::get_if() const {
