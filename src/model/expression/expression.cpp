@@ -150,6 +150,7 @@ TermList::TermList(const TermList& o) noexcept
       n_(o.n_),
       max_height_(o.max_height_),
       inline_(o.inline_),
+      any_buffer_(o.any_buffer_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
   if (inline_) {
@@ -165,6 +166,7 @@ TermList::TermList(TermList&& o) noexcept
       n_(std::exchange(o.n_, 0)),
       max_height_(o.max_height_),
       inline_(o.inline_),
+      any_buffer_(o.any_buffer_),
       any_dv_(o.any_dv_),
       any_zero_(o.any_zero_) {
   if (inline_) {
@@ -200,6 +202,7 @@ void TermList::take(TermList& o) noexcept {
   paths_ = o.paths_;
   n_ = std::exchange(o.n_, 0);
   max_height_ = o.max_height_;
+  any_buffer_ = o.any_buffer_;
   any_dv_ = o.any_dv_;
   any_zero_ = o.any_zero_;
   if (o.inline_) {
@@ -217,6 +220,7 @@ void TermList::account(const Expression& t) {
   max_height_ = std::min(std::max<std::uint32_t>(max_height_, t.height()), kHeightCap);
   paths_ = stored_paths(saturating_add(paths(), t.paths()));
   if (t.contains_decision_var()) any_dv_ = 1;
+  if (t.node().has_buffer) any_buffer_ = 1;
   if (const NumberLit* l = t.get_if<NumberLit>(); l && l->is_zero()) any_zero_ = 1;
 }
 
@@ -229,6 +233,7 @@ enum class Reach : std::uint8_t { No, Yes, Unknown };
 // view (`hidden`), the answer is Unknown.
 template <class Tree>
 Reach quick_reach(const Tree& n, const void* buffer_items, int& budget, bool (*hidden)(const TermList&)) {
+  if (!n.node().has_buffer) return Reach::No;
   if (--budget < 0) return Reach::Unknown;
   Reach r = Reach::No;
   if constexpr (std::is_same_v<Tree, Expression>) {
@@ -255,6 +260,7 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
   // items of its buffer (each buffer once), and no node is skipped for being older than `b`:
   // an old node may hold a list whose buffer grew, after `b` was made, by a term that holds
   // `b`. In a loop `s = s + c[k] * x[k]` the quick search visits the product's few nodes.
+  if (!t.node().has_buffer) return false;  // the common case: a new term without sums
   int budget = 16;
   auto hidden = [](const TermList& l) { return l.buffer() && l.buffer()->size > l.n_; };
   const Reach quick = quick_reach(t, b->size ? static_cast<const void*>(const_cast<Buffer*>(b)->items()) : nullptr,
@@ -315,6 +321,7 @@ TermList TermList::grown(Expression t, bool count) const {
   }
   out.max_height_ = max_height_;
   out.paths_ = paths_;
+  out.any_buffer_ = any_buffer_;
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
   if (count) out.account(t);
@@ -342,6 +349,7 @@ TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
   out.n_ = std::uint32_t(n);
   out.max_height_ = max_height_;
   out.paths_ = paths_ == NodeBase::kManyPaths ? paths_ : stored_paths(paths() - std::min(paths(), dropped.paths()));
+  out.any_buffer_ = any_buffer_;  // kept when `dropped` had it: the flag may only err on the safe side
   out.any_dv_ = any_dv_;
   out.any_zero_ = any_zero_;
   return out;
@@ -394,15 +402,19 @@ struct Facts {
   std::uint64_t paths = 1;
   std::uint32_t below = 0;  // height of the highest child
   bool has_dv = false;
+  bool has_buffer = false;
 
   void child(const Expression& e) {
     below = std::max(below, height_of(e));
-    if (e) paths = saturating_add(paths, e.paths());
+    if (!e) return;
+    paths = saturating_add(paths, e.paths());
+    has_buffer = has_buffer || e.node().has_buffer;
   }
   void child(const Condition& c) {
     if (!c) return;
     below = std::max(below, c.height());
     paths = saturating_add(paths, c.paths());
+    has_buffer = has_buffer || c.node().has_buffer;
   }
   void child(const Range& r) {
     child(r.start);
@@ -450,6 +462,7 @@ struct Facts {
     below = std::max(below, c.terms.max_height());
     paths = saturating_add(paths, c.terms.paths());
     has_dv = c.terms.any_decision_var();
+    has_buffer = c.terms.holds_buffer();
   }
   void operator()(const ReductionOp& r) {
     child(r.index);
@@ -480,6 +493,7 @@ Expression with_facts(ExprNode* n, const Facts& f) {
   n->paths = stored_paths(f.paths);
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
+  n->has_buffer = f.has_buffer;
   return Expression(n);
 }
 }  // namespace
@@ -503,6 +517,7 @@ Condition make_cond(CondVariant v) {
   n->paths = stored_paths(f.paths);
   n->height = plus_one(f.below);
   n->has_dv = f.has_dv;
+  n->has_buffer = f.has_buffer;
   return Condition(n);
 }
 
@@ -553,6 +568,7 @@ Expression with_latex(const Expression& e, OptString latex) {
   n->paths = e.node().paths;
   n->height = e.node().height;
   n->has_dv = e.node().has_dv;
+  n->has_buffer = e.node().has_buffer;
   return Expression(n);
 }
 
@@ -563,6 +579,7 @@ Condition with_latex(const Condition& c, OptString latex) {
   n->paths = c.node().paths;
   n->height = c.node().height;
   n->has_dv = c.node().has_dv;
+  n->has_buffer = c.node().has_buffer;
   return Condition(n);
 }
 

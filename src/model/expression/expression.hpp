@@ -74,8 +74,8 @@ class OptString {
 struct NodeBase {
   static constexpr std::uint32_t kPinned = UINT32_MAX;
 
-  // Heights stop at 2^30 - 1 (a taller tree would need a billion nodes).
-  static constexpr std::uint32_t kMaxHeight = (1u << 30) - 1;
+  // Heights stop at 2^29 - 1 (a taller tree would need half a billion nodes).
+  static constexpr std::uint32_t kMaxHeight = (1u << 29) - 1;
   // A count of paths of 2^32 - 1 or more is stored as this: the count is unknown past it.
   static constexpr std::uint32_t kManyPaths = UINT32_MAX;
 
@@ -84,9 +84,12 @@ struct NodeBase {
   NodeBase& operator=(const NodeBase&) = delete;
 
   mutable std::uint32_t refs = 0;
-  std::uint32_t height : 30 = 1;
+  std::uint32_t height : 29 = 1;
   const std::uint32_t is_cond : 1;
   std::uint32_t has_dv : 1 = 0;
+  // Some node of the tree, this one included, is an operator whose terms are in a shared
+  // buffer: a tree without one cannot hold a buffer (see TermList::reaches).
+  std::uint32_t has_buffer : 1 = 0;
 };
 
 // A count of paths as stored, and as read back (a stored kManyPaths reads as 2^64 - 1).
@@ -267,6 +270,8 @@ class TermList {
   bool any_decision_var() const { return any_dv_ != 0; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
   bool any_zero_literal() const { return any_zero_ != 0; }
+  // Whether the list or one of its terms, at any depth, has a shared buffer.
+  bool holds_buffer() const { return any_buffer_ != 0 || buffer() != nullptr; }
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
@@ -316,8 +321,8 @@ class TermList {
   static bool reaches(const Expression& t, const Buffer* b);
 
   // 28 bytes of data (the last 4 of its 32 hold the operator's kind). Heights are capped at
-  // 2^29 - 1 (a taller tree would need half a billion nodes).
-  static constexpr std::uint32_t kHeightCap = (1u << 29) - 1;
+  // 2^28 - 1 (a taller tree would need a quarter of a billion nodes).
+  static constexpr std::uint32_t kHeightCap = (1u << 28) - 1;
   union {
     Buffer* buf_ = nullptr;
     Expression head_;  // when inline_: the one term before the tail, if n_ == 1
@@ -325,8 +330,9 @@ class TermList {
   Expression tail_;  // the last term when held apart, else empty
   std::uint32_t paths_ = 0;  // as stored in a node
   std::uint32_t n_ = 0;  // the terms before the tail: buffered, or 0 or 1 in the head
-  std::uint32_t max_height_ : 29 = 0;
+  std::uint32_t max_height_ : 28 = 0;
   std::uint32_t inline_ : 1 = 0;
+  std::uint32_t any_buffer_ : 1 = 0;  // some term has_buffer
   std::uint32_t any_dv_ : 1 = 0;
   std::uint32_t any_zero_ : 1 = 0;
 };
