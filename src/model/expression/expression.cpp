@@ -217,11 +217,14 @@ void TermList::take(TermList& o) noexcept {
 }
 
 void TermList::account(const Expression& t) {
-  max_height_ = std::min(std::max<std::uint32_t>(max_height_, t.height()), kHeightCap);
-  paths_ = stored_paths(saturating_add(paths(), t.paths()));
-  if (t.contains_decision_var()) any_dv_ = 1;
-  if (t.node().has_buffer) any_buffer_ = 1;
-  if (const NumberLit* l = t.get_if<NumberLit>(); l && l->is_zero()) any_zero_ = 1;
+  // The facts share one word: read once, written once.
+  const ExprNode& n = t.node();
+  const NumberLit* l = n.value.index() == 0 ? &std::get<0>(n.value) : nullptr;
+  max_height_ = std::min<std::uint32_t>(std::max<std::uint32_t>(max_height_, n.height), kHeightCap);
+  any_dv_ = any_dv_ | n.has_dv;
+  any_buffer_ = any_buffer_ | n.has_buffer;
+  any_zero_ = any_zero_ | (l && l->is_zero());
+  paths_ = stored_paths(saturating_add(paths(), read_paths(n.paths)));
 }
 
 namespace {
@@ -504,10 +507,17 @@ Expression make_expr(ExprVariant v) {
   return with_facts(new ExprNode(std::move(v)), f);
 }
 
+Expression make_pair_op(CommutativeKind kind, Expression a, Expression b) {
+  auto* n = new ExprNode(std::in_place_type<CommutativeOp>, kind, std::move(a), std::move(b));
+  Facts f;
+  f(std::get<CommutativeOp>(n->value));
+  return with_facts(n, f);
+}
+
 Expression make_expr(CommutativeOp c) {
   Facts f;
   f(c);
-  return with_facts(new ExprNode(std::move(c)), f);
+  return with_facts(new ExprNode(std::in_place_type<CommutativeOp>, std::move(c)), f);
 }
 
 Condition make_cond(CondVariant v) {

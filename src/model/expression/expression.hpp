@@ -425,6 +425,7 @@ struct BinaryOp {
 struct CommutativeOp {
   CommutativeOp(CommutativeKind k, TermList t, OptString l = std::nullopt)
       : terms(std::move(t)), kind(k), latex(std::move(l)) {}
+  CommutativeOp(CommutativeKind k, Expression a, Expression b) : terms(std::move(a), std::move(b)), kind(k) {}
   [[no_unique_address]] TermList terms;
   CommutativeKind kind;
   OptString latex;
@@ -497,7 +498,9 @@ T& unboxed(Boxed<T>& v) {
 // after its index. A node is built once and never assigned to.
 struct ExprNode final : NodeBase {
   explicit ExprNode(ExprVariant v) : NodeBase(false), value(std::move(v)) {}
-  explicit ExprNode(CommutativeOp&& c) : NodeBase(false), value(std::in_place_type<CommutativeOp>, std::move(c)) {}
+  template <class... Args>
+  explicit ExprNode(std::in_place_type_t<CommutativeOp> t, Args&&... args)
+      : NodeBase(false), value(t, std::forward<Args>(args)...) {}
   [[no_unique_address]] ExprVariant value;
   std::uint32_t paths = 1;  // as stored_paths gives it
   std::uint64_t ndim = 0;
@@ -533,8 +536,10 @@ struct CondNode final : NodeBase {
 // each kind (checks, folding, flattening) live in the operand and operator units.
 
 Expression make_expr(ExprVariant v);
-// The same for the most common kind, built in place.
+// The same for the most common kind, built in place; and a sum or product of two terms, `a`
+// then `b`, with no buffer (see TermList).
 Expression make_expr(CommutativeOp c);
+Expression make_pair_op(CommutativeKind kind, Expression a, Expression b);
 Condition make_cond(CondVariant v);
 
 // Literals. The integers -1 to 255 are shared nodes made once (a node never changes, so

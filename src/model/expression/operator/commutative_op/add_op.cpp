@@ -68,7 +68,7 @@ Expression clean_up(TermList terms) {
 Expression build_sum(const Expression& a, const Expression& b) {
   const NumberLit* al = literal(a);
   const NumberLit* bl = literal(b);
-  if (!al && !bl) return sum_node(TermList(a, b));
+  if (!al && !bl) return make_pair_op(CommutativeKind::Add, a, b);
   if (al && bl) {
     const NumberLit total = fold_add(fold_add(NumberLit{std::int64_t{0}}, *al), *bl);
     return sum_node(total.is_zero() ? TermList() : TermList(make_expr(total)));
@@ -77,7 +77,7 @@ Expression build_sum(const Expression& a, const Expression& b) {
   const Expression& lit = al ? a : b;
   const Expression& other = al ? b : a;
   if (literal(lit)->is_zero()) return sum_node(TermList(other));
-  return sum_node(TermList(other, lit));
+  return make_pair_op(CommutativeKind::Add, other, lit);
 }
 
 // Two sums become one: the non-literal terms of lhs, then those of rhs, then the folded

@@ -38,8 +38,8 @@ Expression product_node(TermList terms) {
 
 // A new product of two operands, a literal one first.
 Expression build_product(const Expression& a, const Expression& b) {
-  if (literal(b) && !literal(a)) return product_node(TermList(b, a));
-  return product_node(TermList(a, b));
+  if (literal(b) && !literal(a)) return make_pair_op(CommutativeKind::Mul, b, a);
+  return make_pair_op(CommutativeKind::Mul, a, b);
 }
 
 bool starts_with_literal(const TermList& t) { return !t.empty() && t.front().kind() == ExprKind::Number; }
