@@ -534,10 +534,14 @@ Condition make_cond(CondVariant v) {
 namespace {
 constexpr std::int64_t kFirstShared = -1;
 constexpr std::int64_t kLastShared = 255;
+
+// A literal node, built in place (the default facts are a literal's).
+Expression make_literal(NumberLit lit) { return with_facts(new ExprNode(std::in_place_type<NumberLit>, lit), Facts{}); }
+
 }  // namespace
 
 Expression make_int(std::int64_t v) {
-  if (v < kFirstShared || v > kLastShared) return make_expr(NumberLit{v});
+  if (v < kFirstShared || v > kLastShared) return make_literal(NumberLit{v});
   // Made on first use and never freed, so no tree that outlives static destruction (one
   // held by an interpreter object at exit) is left with a freed literal.
   static const Expression* const shared = [] {
@@ -547,7 +551,7 @@ Expression make_int(std::int64_t v) {
   }();
   return shared[v - kFirstShared];
 }
-Expression make_float(double v) { return make_expr(NumberLit{v}); }
+Expression make_float(double v) { return make_literal(NumberLit{v}); }
 
 const OptString& Expression::latex() const {
   return std::visit(

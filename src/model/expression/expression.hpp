@@ -498,8 +498,8 @@ T& unboxed(Boxed<T>& v) {
 // after its index. A node is built once and never assigned to.
 struct ExprNode final : NodeBase {
   explicit ExprNode(ExprVariant v) : NodeBase(false), value(std::move(v)) {}
-  template <class... Args>
-  explicit ExprNode(std::in_place_type_t<CommutativeOp> t, Args&&... args)
+  template <class T, class... Args>
+  explicit ExprNode(std::in_place_type_t<T> t, Args&&... args)
       : NodeBase(false), value(t, std::forward<Args>(args)...) {}
   [[no_unique_address]] ExprVariant value;
   std::uint32_t paths = 1;  // as stored_paths gives it
