@@ -102,6 +102,12 @@ PyObject* result_object(const Result<Expression>& r) {
   return from_node(*r);
 }
 
+PyObject* result_object(Result<Expression>&& r) {
+  if (!r) return raise(r.error());
+  const ClassId id = class_of(*r);
+  return wrap(id, std::move(r).value());
+}
+
 void add_arithmetic_slots(Slots& s, bool decision_var) {
   using N = PyNumberMethods;
   s.add(Py_nb_add, slot(&arithmetic<&N::nb_add, &add>));

@@ -14,5 +14,6 @@ void add_arithmetic_slots(Slots& slots, bool decision_var);
 
 // The result of a core operation as a new Python object, or the raised error.
 PyObject* result_object(const Result<Expression>& r);
+PyObject* result_object(Result<Expression>&& r);
 
 }  // namespace tarvex::py
