@@ -3,8 +3,9 @@
 // Trees are immutable values. A node never changes after it is built, so subtrees are
 // shared between trees: copying an Expression is a reference-count increment. Every
 // operation builds new nodes and leaves its operands untouched. Each node caches a few
-// facts computed once from its children (number of dimensions, height, whether it contains
-// a decision variable) so that the checks of the builders never walk a tree.
+// facts computed once from its children (number of dimensions, height, number of paths,
+// whether it contains a decision variable or a shared term buffer) so that the checks of
+// the builders never walk a tree.
 //
 // Adding a node kind, in order: its struct and its place in ExprVariant (and ExprKind, same
 // order); its children in for_each_child below (every walk that enters all children uses
