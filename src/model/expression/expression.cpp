@@ -144,15 +144,8 @@ void TermList::hold(Expression first, Expression second) {
   }
 }
 
-TermList::TermList(const TermList& o) noexcept
-    : tail_(o.tail_),
-      paths_(o.paths_),
-      n_(o.n_),
-      max_height_(o.max_height_),
-      inline_(o.inline_),
-      any_buffer_(o.any_buffer_),
-      any_dv_(o.any_dv_),
-      any_zero_(o.any_zero_) {
+TermList::TermList(const TermList& o) noexcept : tail_(o.tail_), n_(o.n_), inline_(o.inline_) {
+  copy_facts(o);
   if (inline_) {
     new (&head_) Expression(o.head_);
   } else if ((buf_ = o.buf_)) {
@@ -160,24 +153,7 @@ TermList::TermList(const TermList& o) noexcept
   }
 }
 
-TermList::TermList(TermList&& o) noexcept
-    : tail_(std::move(o.tail_)),
-      paths_(o.paths_),
-      n_(std::exchange(o.n_, 0)),
-      max_height_(o.max_height_),
-      inline_(o.inline_),
-      any_buffer_(o.any_buffer_),
-      any_dv_(o.any_dv_),
-      any_zero_(o.any_zero_) {
-  if (inline_) {
-    new (&head_) Expression(std::move(o.head_));
-    o.head_.~Expression();
-    o.buf_ = nullptr;
-    o.inline_ = 0;
-  } else {
-    buf_ = std::exchange(o.buf_, nullptr);
-  }
-}
+TermList::TermList(TermList&& o) noexcept { take(o); }
 
 TermList& TermList::operator=(TermList o) noexcept {
   drop();
@@ -199,12 +175,8 @@ void TermList::drop() noexcept {
 
 void TermList::take(TermList& o) noexcept {
   tail_ = std::move(o.tail_);
-  paths_ = o.paths_;
   n_ = std::exchange(o.n_, 0);
-  max_height_ = o.max_height_;
-  any_buffer_ = o.any_buffer_;
-  any_dv_ = o.any_dv_;
-  any_zero_ = o.any_zero_;
+  copy_facts(o);
   if (o.inline_) {
     new (&head_) Expression(std::move(o.head_));
     o.head_.~Expression();
@@ -214,6 +186,14 @@ void TermList::take(TermList& o) noexcept {
   } else {
     buf_ = std::exchange(o.buf_, nullptr);
   }
+}
+
+void TermList::copy_facts(const TermList& o) noexcept {
+  paths_ = o.paths_;
+  max_height_ = o.max_height_;
+  any_buffer_ = o.any_buffer_;
+  any_dv_ = o.any_dv_;
+  any_zero_ = o.any_zero_;
 }
 
 void TermList::account(const Expression& t) {
@@ -322,11 +302,7 @@ TermList TermList::grown(Expression t, bool count) const {
     for (std::size_t i = 0; i < n_; ++i) new (items + i) Expression((*this)[i]);
     out.buf_->size = n_;
   }
-  out.max_height_ = max_height_;
-  out.paths_ = paths_;
-  out.any_buffer_ = any_buffer_;
-  out.any_dv_ = any_dv_;
-  out.any_zero_ = any_zero_;
+  out.copy_facts(*this);
   if (count) out.account(t);
   new (out.buf_->items() + n_) Expression(std::move(t));
   ++out.buf_->size;
@@ -350,11 +326,8 @@ TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
     ++buf_->refs;
   }
   out.n_ = std::uint32_t(n);
-  out.max_height_ = max_height_;
-  out.paths_ = paths_ == NodeBase::kManyPaths ? paths_ : stored_paths(paths() - std::min(paths(), dropped.paths()));
-  out.any_buffer_ = any_buffer_;  // kept when `dropped` had it: the flag may only err on the safe side
-  out.any_dv_ = any_dv_;
-  out.any_zero_ = any_zero_;
+  out.copy_facts(*this);  // the flags stay set if `dropped` set them: they may only err on the safe side
+  if (paths_ != NodeBase::kManyPaths) out.paths_ = stored_paths(paths() - std::min(paths(), dropped.paths()));
   return out;
 }
 

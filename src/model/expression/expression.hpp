@@ -307,6 +307,8 @@ class TermList {
   // the operator that holds it.
   void drop() noexcept;
   void take(TermList& o) noexcept;
+  // The facts of `o` (heights, paths, flags), not its terms.
+  void copy_facts(const TermList& o) noexcept;
   // The shared buffer, or null for a list without one.
   Buffer* buffer() const { return inline_ ? nullptr : buf_; }
   // For an empty list: takes `first` into the head and `second`, unless empty, as the tail.
