@@ -11,6 +11,16 @@
 namespace tarvex {
 namespace {
 
+// A walk that computes numbers over the instance's data, with a scope of its own; `x`, when
+// given, holds the entries of each variable in the current sample.
+struct NumberWalk {
+  NumberWalk(const Env& env, const Program& prog, const std::vector<const double*>* x = nullptr)
+      : scope(prog.elements.size()), dom{&prog, x}, walk(env, scope, dom) {}
+  Scope scope;
+  NumericDomain dom;
+  Walk<NumericDomain> walk;
+};
+
 Error prefixed(const std::string& what, Error e) {
   e.message = what + ": " + e.message;
   return e;
@@ -96,10 +106,8 @@ Status Instance::bind_data(std::map<std::string, JaggedArray> data) {
 }
 
 Status Instance::layout_variables() {
-  Scope scope(prog_.elements.size());
-  NumericDomain dom;
-  dom.prog = &prog_;
-  Walk<NumericDomain> walk(env_, scope, dom);
+  NumberWalk numbers(env_, prog_);
+  Walk<NumericDomain>& walk = numbers.walk;
   env_.vars.resize(prog_.variables.size());
   for (std::size_t v = 0; v < prog_.variables.size(); ++v) {
     const VariableSpec& spec = prog_.variables[v];
@@ -125,10 +133,9 @@ Status Instance::layout_variables() {
 }
 
 Status Instance::check_bounds() {
-  Scope scope(prog_.elements.size());
-  NumericDomain dom;
-  dom.prog = &prog_;
-  Walk<NumericDomain> walk(env_, scope, dom);
+  NumberWalk numbers(env_, prog_);
+  Walk<NumericDomain>& walk = numbers.walk;
+  Scope& scope = numbers.scope;
   lower_.assign(columns_, 0.0);
   upper_.assign(columns_, 0.0);
   InterruptPoll poll;
@@ -238,12 +245,10 @@ Result<Evaluation> Instance::evaluate(const Record& rec) const {
   }
   for (const PenaltySpec& p : prog_.penalties) penalties.push_back(&(ev.penalty[p.name] = std::vector<double>(S, 0.0)));
 
-  Scope scope(prog_.elements.size());
   std::vector<const double*> x(V, nullptr);
-  NumericDomain dom;
-  dom.prog = &prog_;
-  dom.x = &x;
-  Walk<NumericDomain> walk(env_, scope, dom);
+  NumberWalk numbers(env_, prog_, &x);
+  Walk<NumericDomain>& walk = numbers.walk;
+  Scope& scope = numbers.scope;
   std::vector<std::vector<double>> scratch(sparse ? V : 0);
   InterruptPoll poll;
 
