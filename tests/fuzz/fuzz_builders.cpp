@@ -35,13 +35,10 @@ using tarvex::fuzz::Input;
 
 namespace {
 
-struct Program {
-  std::vector<Expression> exprs;
-  std::vector<Condition> conds;
+struct Program : tarvex::fuzz::Pool {
   Problem problem{"p"};
-  Input in;
 
-  explicit Program(Input i) : in(i) {
+  explicit Program(Input i) : Pool(i, 256, 4) {
     exprs.push_back(make_int(0));
     exprs.push_back(make_int(1));
     exprs.push_back(make_float(2.5));
@@ -51,32 +48,12 @@ struct Program {
     conds.push_back(make_comparison(ComparisonKind::LessThan, exprs[3], exprs[1]));
   }
 
-  const Expression& e() { return exprs[in.byte() % exprs.size()]; }
   static bool modest(std::uint64_t paths) { return paths < (1u << 14); }
-  const Condition& c() { return conds[in.byte() % conds.size()]; }
   std::string name() { return std::string(1, char('a' + in.byte() % 6)); }
 
-  void keep(Result<Expression> r) {
-    check(r);
-    if (r.ok() && exprs.size() < 256) exprs.push_back(std::move(r).value());
-  }
+  using Pool::keep;
   void keep(Condition c) {
     if (conds.size() < 256) conds.push_back(std::move(c));
-  }
-  std::vector<Expression> some() {
-    std::vector<Expression> v;
-    for (int k = in.byte() % 4; k >= 0; --k) v.push_back(e());
-    return v;
-  }
-  ForallList forall() {
-    std::vector<ForallItem> items;
-    for (int k = in.byte() % 3; k > 0; --k) {
-      const Expression& x = e();
-      if (x.kind() == ExprKind::Element) items.push_back({x, in.byte() % 2 ? c() : Condition()});
-    }
-    auto f = make_forall_list(std::move(items));
-    check(f);
-    return f.ok() ? std::move(f).value() : ForallList{};
   }
 
   void step() {

@@ -1,5 +1,6 @@
-// What the harnesses that build trees share: the input read as a stream of bytes, and the
-// check that stops on an internal error (any other error value is a fine outcome).
+// What the harnesses that build trees share: the input read as a stream of bytes, the check
+// that stops on an internal error (any other error value is a fine outcome), and the pool of
+// trees that a program of bytes draws operands from.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,12 @@
 #include <cstring>
 #include <limits>
 
+#include <utility>
+#include <vector>
+
 #include "lib/result.hpp"
+#include "model/expression/expression.hpp"
+#include "model/forall.hpp"
 
 namespace tarvex::fuzz {
 
@@ -50,5 +56,42 @@ void check(const Result<T>& r) {
     std::abort();
   }
 }
+
+// Expressions and conditions for a program to pick operands from (by the next byte) and add
+// its results to, up to `cap` expressions; lists of operands have 1 to `most` items.
+struct Pool {
+  Pool(Input i, std::size_t cap, int most) : in(i), cap_(cap), most_(most) {}
+
+  Input in;
+  std::vector<Expression> exprs;
+  std::vector<Condition> conds;
+
+  const Expression& e() { return exprs[in.byte() % exprs.size()]; }
+  const Condition& c() { return conds[in.byte() % conds.size()]; }
+  void keep(Result<Expression> r) {
+    check(r);
+    if (r.ok() && exprs.size() < cap_) exprs.push_back(std::move(r).value());
+  }
+  std::vector<Expression> some() {
+    std::vector<Expression> v;
+    for (int k = in.byte() % most_; k >= 0; --k) v.push_back(e());
+    return v;
+  }
+  // Up to two items over the elements of the pool, each with or without a condition.
+  ForallList forall() {
+    std::vector<ForallItem> items;
+    for (int k = in.byte() % 3; k > 0; --k) {
+      const Expression& x = e();
+      if (x.kind() == ExprKind::Element) items.push_back({x, in.byte() % 2 ? c() : Condition()});
+    }
+    auto f = make_forall_list(std::move(items));
+    check(f);
+    return f.ok() ? std::move(f).value() : ForallList{};
+  }
+
+ private:
+  std::size_t cap_;
+  int most_;
+};
 
 }  // namespace tarvex::fuzz

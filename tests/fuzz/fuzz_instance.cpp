@@ -36,13 +36,10 @@ namespace {
 int g_budget = 0;
 bool out_of_budget() { return --g_budget < 0; }
 
-struct Model {
-  std::vector<Expression> exprs;
-  std::vector<Condition> conds;
+struct Model : tarvex::fuzz::Pool {
   Problem problem{"p"};
-  Input in;
 
-  explicit Model(Input i) : in(i) {
+  explicit Model(Input i) : Pool(i, 64, 3) {
     const Expression N = make_expr(Placeholder{"N", 0, std::nullopt, std::nullopt});
     const Expression a = make_expr(Placeholder{"a", 1, std::nullopt, std::nullopt});
     const Expression w = make_expr(Placeholder{"w", 2, std::nullopt, std::nullopt});
@@ -60,28 +57,7 @@ struct Model {
     conds.push_back(make_comparison(ComparisonKind::LessThan, N, make_int(3)));
   }
 
-  const Expression& e() { return exprs[in.byte() % exprs.size()]; }
-  const Condition& c() { return conds[in.byte() % conds.size()]; }
   std::string name() { return std::string(1, char('b' + in.byte() % 5)); }
-
-  void keep(Result<Expression> r) {
-    check(r);
-    if (r.ok() && exprs.size() < 64) exprs.push_back(std::move(r).value());
-  }
-  std::vector<Expression> some() {
-    std::vector<Expression> v;
-    for (int k = in.byte() % 3; k >= 0; --k) v.push_back(e());
-    return v;
-  }
-  ForallList forall() {
-    std::vector<ForallItem> items;
-    for (int k = in.byte() % 3; k > 0; --k) {
-      const Expression& x = e();
-      if (x.kind() == ExprKind::Element) items.push_back({x, in.byte() % 2 ? c() : Condition()});
-    }
-    auto f = make_forall_list(std::move(items));
-    return f.ok() ? std::move(f).value() : ForallList{};
-  }
 
   void step() {
     switch (in.byte() % 16) {
