@@ -108,6 +108,11 @@ PyObject* result_object(Result<Expression>&& r) {
   return wrap(id, std::move(r).value());
 }
 
+PyObject* result_object(Result<Expression>&& r, ClassId id) {
+  if (!r) return raise(r.error());
+  return wrap(id, std::move(r).value());
+}
+
 void add_arithmetic_slots(Slots& s, bool decision_var) {
   using N = PyNumberMethods;
   s.add(Py_nb_add, slot(&arithmetic<&N::nb_add, &add>));

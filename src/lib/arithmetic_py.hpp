@@ -15,5 +15,7 @@ void add_arithmetic_slots(Slots& slots, bool decision_var);
 // The result of a core operation as a new Python object, or the raised error.
 PyObject* result_object(const Result<Expression>& r);
 PyObject* result_object(Result<Expression>&& r);
+// The same when the class of a successful result is known.
+PyObject* result_object(Result<Expression>&& r, ClassId id);
 
 }  // namespace tarvex::py

@@ -180,7 +180,7 @@ PyObject* node_object(const T& n) {
 }
 }  // namespace
 
-PyObject* list_of(const std::vector<Expression>& v) { return sequence_of(v, v.size(), node_object<Expression>); }
+PyObject* list_of(std::span<const Expression> v) { return sequence_of(v, v.size(), node_object<Expression>); }
 PyObject* list_of(const TermList& v) { return sequence_of(v, v.size(), node_object<Expression>); }
 PyObject* list_of(const std::vector<Condition>& v) { return sequence_of(v, v.size(), node_object<Condition>); }
 PyObject* tuple_of(const std::vector<Expression>& v) {

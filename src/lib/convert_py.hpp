@@ -38,7 +38,7 @@ PyObject* from_node(const Expression& e);
 PyObject* from_node(const Condition& c);
 
 // Lists and tuples of new objects for nodes.
-PyObject* list_of(const std::vector<Expression>& v);
+PyObject* list_of(std::span<const Expression> v);
 PyObject* list_of(const TermList& v);
 PyObject* list_of(const std::vector<Condition>& v);
 PyObject* tuple_of(const std::vector<Expression>& v);

@@ -50,7 +50,7 @@ class Comparer {
 
   bool decor(const OptString& a, const OptString& b) const { return !compare_decorations_ || a == b; }
 
-  bool list(const std::vector<Expression>& a, const std::vector<Expression>& b) {
+  bool list(std::span<const Expression> a, std::span<const Expression> b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
       if (!push(a[i], b[i])) return false;

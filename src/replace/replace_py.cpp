@@ -113,7 +113,7 @@ bool is_condition_class(ClassId id) { return id >= ClassId::AndOp && id <= Class
 
 constexpr Decorations kIgnore = Decorations::Ignore;
 
-bool same_list(const std::vector<Expression>& a, const std::vector<Expression>& b) {
+bool same_list(std::span<const Expression> a, std::span<const Expression> b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (!equal(a[i], b[i], kIgnore)) return false;

@@ -118,6 +118,33 @@ std::uint32_t list_length(std::size_t n) {
 }
 }  // namespace
 
+ExprList::ExprList(std::vector<Expression> v) {
+  reserve(v.size());
+  for (Expression& e : v) new (data() + size_++) Expression(std::move(e));
+}
+
+ExprList::ExprList(const ExprList& o) {
+  reserve(o.size_);
+  for (const Expression& e : o) new (data() + size_++) Expression(e);
+}
+
+ExprList& ExprList::operator=(ExprList o) noexcept {
+  clear_storage();
+  size_ = o.size_;
+  cap_ = o.cap_;
+  take(o);
+  return *this;
+}
+
+void ExprList::grow(std::size_t n) {
+  if (n > UINT32_MAX) throw std::length_error("expression list too long");
+  auto* fresh = static_cast<Expression*>(::operator new(n * sizeof(Expression)));
+  std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(data()), size_ * sizeof(Expression));
+  if (on_heap()) ::operator delete(heap_);
+  heap_ = fresh;
+  cap_ = std::uint32_t(n);
+}
+
 TermList::TermList(std::vector<Expression> terms) {
   if (terms.size() <= 2) {
     if (!terms.empty()) hold(std::move(terms[0]), terms.size() == 2 ? std::move(terms[1]) : Expression());
@@ -135,18 +162,17 @@ TermList::TermList(std::vector<Expression> terms) {
 
 void TermList::hold(Expression first, Expression second) {
   account(first);
+  if (second) account(second);
+  set_inline(true);
   new (&head_) Expression(std::move(first));
-  inline_ = 1;
   n_ = 1;
-  if (second) {
-    account(second);
-    tail_ = std::move(second);
-  }
+  if (second) tail_ = std::move(second);
 }
 
-TermList::TermList(const TermList& o) noexcept : tail_(o.tail_), n_(o.n_), inline_(o.inline_) {
+TermList::TermList(const TermList& o) noexcept : tail_(o.tail_), n_(o.n_) {
+  set_inline(o.is_inline());
   copy_facts(o);
-  if (inline_) {
+  if (is_inline()) {
     new (&head_) Expression(o.head_);
   } else if ((buf_ = o.buf_)) {
     ++buf_->refs;
@@ -162,9 +188,9 @@ TermList& TermList::operator=(TermList o) noexcept {
 }
 
 void TermList::drop() noexcept {
-  if (inline_) {
+  if (is_inline()) {
     head_.~Expression();
-    inline_ = 0;
+    set_inline(false);
   } else {
     Buffer::release(buf_);
   }
@@ -177,12 +203,12 @@ void TermList::take(TermList& o) noexcept {
   tail_ = std::move(o.tail_);
   n_ = std::exchange(o.n_, 0);
   copy_facts(o);
-  if (o.inline_) {
+  if (o.is_inline()) {
     new (&head_) Expression(std::move(o.head_));
     o.head_.~Expression();
     o.buf_ = nullptr;
-    o.inline_ = 0;
-    inline_ = 1;
+    o.set_inline(false);
+    set_inline(true);
   } else {
     buf_ = std::exchange(o.buf_, nullptr);
   }
@@ -190,20 +216,15 @@ void TermList::take(TermList& o) noexcept {
 
 void TermList::copy_facts(const TermList& o) noexcept {
   paths_ = o.paths_;
-  max_height_ = o.max_height_;
-  any_buffer_ = o.any_buffer_;
-  any_dv_ = o.any_dv_;
-  any_zero_ = o.any_zero_;
+  bits_ = (o.bits_ & ~kInline) | (bits_ & kInline);
 }
 
 void TermList::account(const Expression& t) {
-  // The facts share one word: read once, written once.
   const ExprNode& n = t.node();
-  const NumberLit* l = n.value.index() == 0 ? &std::get<0>(n.value) : nullptr;
-  max_height_ = std::min<std::uint32_t>(std::max<std::uint32_t>(max_height_, n.height), kHeightCap);
-  any_dv_ = any_dv_ | n.has_dv;
-  any_buffer_ = any_buffer_ | n.has_buffer;
-  any_zero_ = any_zero_ | (l && l->is_zero());
+  const std::uint32_t height = std::min<std::uint32_t>(n.height, kHeightCap);
+  const bool zero = n.value.index() == 0 && std::get<0>(n.value).is_zero();
+  bits_ = (bits_ & ~kHeightCap) | std::max(bits_ & kHeightCap, height) | (n.has_dv ? kAnyDv : 0) |
+          (n.has_buffer ? kAnyBuffer : 0) | (zero ? kAnyZero : 0);
   paths_ = stored_paths(saturating_add(paths(), read_paths(n.paths)));
 }
 
@@ -258,7 +279,7 @@ bool TermList::reaches(const Expression& t, const Buffer* b) {
     if (const auto* c = e.get_if<CommutativeOp>()) {
       Buffer* other = c->terms.buffer();
       if (other == b) return true;
-      if (c->terms.inline_) enter(c->terms.head_);
+      if (c->terms.is_inline()) enter(c->terms.head_);
       if (c->terms.tail_) enter(c->terms.tail_);
       if (other && seen.insert(other).second)
         for (std::size_t i = 0; i < other->size; ++i) enter(other->items()[i]);
@@ -318,9 +339,9 @@ TermList TermList::appended(Expression t) const {
 
 TermList TermList::prefix(std::size_t n, const Expression& dropped) const {
   TermList out;
-  if (n > 0 && inline_) {
+  if (n > 0 && is_inline()) {
     new (&out.head_) Expression(head_);
-    out.inline_ = 1;
+    out.set_inline(true);
   } else if (n > 0) {
     out.buf_ = buf_;
     ++buf_->refs;
@@ -491,6 +512,12 @@ Expression make_expr(CommutativeOp c) {
   Facts f;
   f(c);
   return with_facts(new ExprNode(std::in_place_type<CommutativeOp>, std::move(c)), f);
+}
+
+Expression make_expr(Subscript s) {
+  Facts f;
+  f(s);
+  return with_facts(new ExprNode(std::in_place_type<Subscript>, std::move(s)), f);
 }
 
 Condition make_cond(CondVariant v) {

@@ -17,8 +17,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <variant>
@@ -252,7 +256,7 @@ class TermList {
   TermList(TermList&& o) noexcept;
   TermList& operator=(TermList o) noexcept;
   ~TermList() {
-    if (inline_) {
+    if (is_inline()) {
       head_.~Expression();
     } else if (buf_) {
       Buffer::release(buf_);
@@ -262,17 +266,17 @@ class TermList {
   std::size_t size() const { return n_ + (tail_ ? 1 : 0); }
   bool empty() const { return size() == 0; }
   const Expression& operator[](std::size_t i) const {
-    return i < n_ ? (inline_ ? head_ : buf_->items()[i]) : tail_;
+    return i < n_ ? (is_inline() ? head_ : buf_->items()[i]) : tail_;
   }
   const Expression& front() const { return (*this)[0]; }
   const Expression& back() const { return (*this)[size() - 1]; }
-  std::uint32_t max_height() const { return max_height_; }
+  std::uint32_t max_height() const { return bits_ & kHeightCap; }
   std::uint64_t paths() const { return read_paths(paths_); }  // of all terms, as a node's
-  bool any_decision_var() const { return any_dv_ != 0; }
+  bool any_decision_var() const { return (bits_ & kAnyDv) != 0; }
   // Whether some term is a zero literal (so clean-ups need not scan long lists).
-  bool any_zero_literal() const { return any_zero_ != 0; }
+  bool any_zero_literal() const { return (bits_ & kAnyZero) != 0; }
   // Whether the list or one of its terms, at any depth, has a shared buffer.
-  bool holds_buffer() const { return any_buffer_ != 0 || buffer() != nullptr; }
+  bool holds_buffer() const { return (bits_ & kAnyBuffer) != 0 || buffer() != nullptr; }
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
@@ -301,6 +305,7 @@ class TermList {
     bool slots_inline() { return slots == reinterpret_cast<Expression*>(this + 1); }
   };
 
+  // Counts `t` in the facts.
   void account(const Expression& t);
   // Releases the terms, leaving the facts; then takes the terms and facts of `o`, leaving
   // it empty. Member by member: a list may share its last bytes with the next member of
@@ -310,7 +315,7 @@ class TermList {
   // The facts of `o` (heights, paths, flags), not its terms.
   void copy_facts(const TermList& o) noexcept;
   // The shared buffer, or null for a list without one.
-  Buffer* buffer() const { return inline_ ? nullptr : buf_; }
+  Buffer* buffer() const { return is_inline() ? nullptr : buf_; }
   // For an empty list: takes `first` into the head and `second`, unless empty, as the tail.
   void hold(Expression first, Expression second);
   // The buffered terms followed by `t` (the tail is not carried over); `t` is counted in
@@ -326,18 +331,92 @@ class TermList {
   // 28 bytes of data (the last 4 of its 32 hold the operator's kind). Heights are capped at
   // 2^28 - 1 (a taller tree would need a quarter of a billion nodes).
   static constexpr std::uint32_t kHeightCap = (1u << 28) - 1;
+  // The flags that share a word with the height (bits_). The word is only read and written
+  // whole: a store to part of a word followed by a read of all of it stalls the pipeline,
+  // and the facts are read right after they are written.
+  static constexpr std::uint32_t kInline = 1u << 28;
+  static constexpr std::uint32_t kAnyBuffer = 1u << 29;  // some term has_buffer
+  static constexpr std::uint32_t kAnyDv = 1u << 30;
+  static constexpr std::uint32_t kAnyZero = 1u << 31;
+  bool is_inline() const { return (bits_ & kInline) != 0; }
+  void set_inline(bool on) { bits_ = on ? bits_ | kInline : bits_ & ~kInline; }
   union {
     Buffer* buf_ = nullptr;
-    Expression head_;  // when inline_: the one term before the tail, if n_ == 1
+    Expression head_;  // when is_inline(): the one term before the tail, if n_ == 1
   };
   Expression tail_;  // the last term when held apart, else empty
   std::uint32_t paths_ = 0;  // as stored in a node
   std::uint32_t n_ = 0;  // the terms before the tail: buffered, or 0 or 1 in the head
-  std::uint32_t max_height_ : 28 = 0;
-  std::uint32_t inline_ : 1 = 0;
-  std::uint32_t any_buffer_ : 1 = 0;  // some term has_buffer
-  std::uint32_t any_dv_ : 1 = 0;
-  std::uint32_t any_zero_ : 1 = 0;
+  std::uint32_t bits_ = 0;  // the largest height of a term, and the flags above
+};
+
+// A short list of expressions: up to two held in place, more in an array of their own.
+// Subscript lists are mostly one or two indices (`x[k]`, `x[i, j]`), so most need no
+// allocation of their own. A contiguous range (begin and end are pointers).
+class ExprList {
+ public:
+  ExprList() noexcept {}
+  // From a built vector: its elements are moved.
+  ExprList(std::vector<Expression> v);
+  ExprList(const ExprList& o);
+  ExprList(ExprList&& o) noexcept : size_(o.size_), cap_(o.cap_) {
+    take(o);
+  }
+  ExprList& operator=(ExprList o) noexcept;
+  ~ExprList() { clear_storage(); }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const Expression* begin() const { return data(); }
+  const Expression* end() const { return data() + size_; }
+  auto rbegin() const { return std::make_reverse_iterator(end()); }
+  auto rend() const { return std::make_reverse_iterator(begin()); }
+  const Expression& operator[](std::size_t i) const { return data()[i]; }
+  const Expression& back() const { return data()[size_ - 1]; }
+  void reserve(std::size_t n) {
+    if (n > cap_) grow(n);
+  }
+  void push_back(Expression e) {
+    if (size_ == cap_) grow(std::size_t(cap_) * 2);
+    new (data() + size_) Expression(std::move(e));
+    ++size_;
+  }
+  std::vector<Expression> to_vector() const { return {begin(), end()}; }
+
+ private:
+  static constexpr std::uint32_t kInline = 2;
+  bool on_heap() const { return cap_ > kInline; }
+  Expression* data() { return on_heap() ? heap_ : std::launder(reinterpret_cast<Expression*>(local_)); }
+  const Expression* data() const {
+    return on_heap() ? heap_ : std::launder(reinterpret_cast<const Expression*>(local_));
+  }
+  // Moves the elements to an array of `n` slots (handles move as bytes).
+  void grow(std::size_t n);
+  // Destroys the elements and frees the array.
+  void clear_storage() noexcept {
+    Expression* p = data();
+    for (std::uint32_t i = 0; i < size_; ++i) p[i].~Expression();
+    if (on_heap()) ::operator delete(heap_);
+    size_ = 0;
+    cap_ = kInline;
+  }
+  // With size_ and cap_ already copied from `o`: takes its elements, leaving it empty.
+  void take(ExprList& o) noexcept {
+    if (o.on_heap()) {
+      heap_ = o.heap_;
+    } else {
+      std::memcpy(static_cast<void*>(local_), o.local_, sizeof(local_));
+    }
+    o.size_ = 0;
+    o.cap_ = kInline;
+  }
+
+  union {
+    alignas(Expression) unsigned char local_[kInline * sizeof(Expression)];
+    Expression* heap_;
+  };
+  std::uint32_t size_ = 0;
+  std::uint32_t cap_ = kInline;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -400,7 +479,7 @@ struct DecisionVar {
 
 struct Subscript {
   Expression variable;
-  std::vector<Expression> subscripts;
+  ExprList subscripts;
   OptString latex;
 };
 
@@ -539,9 +618,10 @@ struct CondNode final : NodeBase {
 // each kind (checks, folding, flattening) live in the operand and operator units.
 
 Expression make_expr(ExprVariant v);
-// The same for the most common kind, built in place; and a sum or product of two terms, `a`
+// The same for the most common kinds, built in place; and a sum or product of two terms, `a`
 // then `b`, with no buffer (see TermList).
 Expression make_expr(CommutativeOp c);
+Expression make_expr(Subscript s);
 Expression make_pair_op(CommutativeKind kind, Expression a, Expression b);
 Condition make_cond(CondVariant v);
 

@@ -29,7 +29,7 @@ Error not_subscriptable(const Expression& v) {
   return modeling_error("the scalar `" + what + "` is not subscriptable");
 }
 
-Status check_items(const std::vector<Expression>& items) {
+Status check_items(const ExprList& items) {
   if (items.empty()) return modeling_error("the number of subscripts is zero");
   for (const Expression& e : items)
     if (e.contains_decision_var()) return modeling_error("a subscript contains a decision variable");
@@ -44,15 +44,16 @@ Error too_many_subscripts(const Expression& v, std::size_t n) {
                         "` (= " + std::to_string(v.ndim()) + ")");
 }
 
-Result<Expression> make_subscript(const Expression& v, std::vector<Expression> items, ItemCheck when) {
+Result<Expression> make_subscript(const Expression& v, ExprList items, ItemCheck when) {
   if (v.ndim() == 0) return not_subscriptable(v);
   const std::size_t count = items.size();
   Expression operand = v;
   if (const auto* inner = v.get_if<Subscript>()) {
     operand = inner->variable;
-    std::vector<Expression> combined = inner->subscripts;
-    combined.insert(combined.end(), std::make_move_iterator(items.begin()),
-                    std::make_move_iterator(items.end()));
+    ExprList combined;
+    combined.reserve(inner->subscripts.size() + count);
+    for (const Expression& e : inner->subscripts) combined.push_back(e);
+    for (const Expression& e : items) combined.push_back(e);
     items = std::move(combined);
   }
   if (when == ItemCheck::BeforeCount) TX_CHECK(check_items(items));

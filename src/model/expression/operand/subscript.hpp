@@ -11,7 +11,7 @@ enum class ItemCheck : bool { AfterCount, BeforeCount };
 
 // Subscripts `v` by `items`. Subscripting a subscript appends to its list instead of
 // nesting. A scalar `v` fails with a ModelingError naming it.
-Result<Expression> make_subscript(const Expression& v, std::vector<Expression> items, ItemCheck when);
+Result<Expression> make_subscript(const Expression& v, ExprList items, ItemCheck when);
 
 // "the number of subscripts (= n) is greater than the dimensionality of the variable `v` (= d)"
 Error too_many_subscripts(const Expression& v, std::size_t n);

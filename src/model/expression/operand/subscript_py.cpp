@@ -41,7 +41,7 @@ void add_array_operand_slots(Slots& slots) {
 PyObject* array_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     const Expression receiver = expr_holder(self).expr();
-    std::vector<Expression> items;
+    ExprList items;
     ItemCheck when = ItemCheck::AfterCount;
     if (PyTuple_CheckExact(index)) {
       // `x[i, j]`: a tuple is never an expression (converting it fails without side
@@ -55,7 +55,6 @@ PyObject* array_getitem(PyObject* self, PyObject* index) {
       }
       when = ItemCheck::BeforeCount;
     } else if (auto single = to_expression(index)) {
-      items.reserve(1);
       items.push_back(std::move(single).value());
     } else {
       auto list = to_expression_list(index);
@@ -67,7 +66,7 @@ PyObject* array_getitem(PyObject* self, PyObject* index) {
       auto failed = make_subscript(receiver, {}, when);
       return raise(type_error("ModelingError: " + failed.error().message));
     }
-    return result_object(make_subscript(receiver, std::move(items), when));
+    return result_object(make_subscript(receiver, std::move(items), when), ClassId::Subscript);
   });
 }
 

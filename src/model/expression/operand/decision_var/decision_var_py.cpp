@@ -156,8 +156,8 @@ Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
 // without slices (its items converted in order, as to_items does), or an int, a float or an
 // object of our classes that converts (no code of the caller runs, so a failed attempt can
 // be repeated by the full path). Empty when the index takes the full path.
-std::optional<Result<std::vector<Expression>>> plain_subscripts(PyObject* index) {
-  std::vector<Expression> subs;
+std::optional<Result<ExprList>> plain_subscripts(PyObject* index) {
+  ExprList subs;
   if (PyTuple_CheckExact(index)) {
     const Py_ssize_t n = PyTuple_GET_SIZE(index);
     for (Py_ssize_t k = 0; k < n; ++k)
@@ -165,7 +165,7 @@ std::optional<Result<std::vector<Expression>>> plain_subscripts(PyObject* index)
     subs.reserve(std::size_t(n));
     for (Py_ssize_t k = 0; k < n; ++k) {
       auto e = to_expression(PyTuple_GET_ITEM(index, k));
-      if (!e) return Result<std::vector<Expression>>(invalid_index(index));
+      if (!e) return Result<ExprList>(invalid_index(index));
       subs.push_back(std::move(e).value());
     }
     return subs;
@@ -183,7 +183,7 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
     if (auto plain = plain_subscripts(index)) {
       if (!*plain) return raise(plain->error());
       if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
-      return result_object(make_subscript(var, std::move(*plain).value(), ItemCheck::BeforeCount));
+      return result_object(make_subscript(var, std::move(*plain).value(), ItemCheck::BeforeCount), ClassId::Subscript);
     }
     auto items = to_items(index);
     if (!items) return raise(items.error());
@@ -195,10 +195,10 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
       if (!d) return raise(d.error());
       return wrap_dummy_indexed_var(std::move(d).value());
     }
-    std::vector<Expression> subs;
+    ExprList subs;
     subs.reserve(items->size());
     for (SubscriptItem& i : *items) subs.push_back(std::move(std::get<Expression>(i)));
-    return result_object(make_subscript(var, std::move(subs), ItemCheck::BeforeCount));
+    return result_object(make_subscript(var, std::move(subs), ItemCheck::BeforeCount), ClassId::Subscript);
   });
 }
 
