@@ -120,18 +120,23 @@ std::uint32_t list_length(std::size_t n) {
 
 ExprList::ExprList(std::vector<Expression> v) {
   reserve(v.size());
-  for (Expression& e : v) new (data() + size_++) Expression(std::move(e));
+  for (Expression& e : v) {
+    new (data() + size()) Expression(std::move(e));
+    ++meta_;
+  }
 }
 
 ExprList::ExprList(const ExprList& o) {
-  reserve(o.size_);
-  for (const Expression& e : o) new (data() + size_++) Expression(e);
+  reserve(o.size());
+  for (const Expression& e : o) {
+    new (data() + size()) Expression(e);
+    ++meta_;
+  }
 }
 
 ExprList& ExprList::operator=(ExprList o) noexcept {
   clear_storage();
-  size_ = o.size_;
-  cap_ = o.cap_;
+  meta_ = o.meta_;
   take(o);
   return *this;
 }
@@ -139,10 +144,10 @@ ExprList& ExprList::operator=(ExprList o) noexcept {
 void ExprList::grow(std::size_t n) {
   if (n > UINT32_MAX) throw std::length_error("expression list too long");
   auto* fresh = static_cast<Expression*>(::operator new(n * sizeof(Expression)));
-  std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(data()), size_ * sizeof(Expression));
+  std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(data()), size() * sizeof(Expression));
   if (on_heap()) ::operator delete(heap_);
   heap_ = fresh;
-  cap_ = std::uint32_t(n);
+  meta_ = (std::uint64_t(n) << 32) | size();
 }
 
 TermList::TermList(std::vector<Expression> terms) {

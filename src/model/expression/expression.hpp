@@ -359,33 +359,33 @@ class ExprList {
   // From a built vector: its elements are moved.
   ExprList(std::vector<Expression> v);
   ExprList(const ExprList& o);
-  ExprList(ExprList&& o) noexcept : size_(o.size_), cap_(o.cap_) {
-    take(o);
-  }
+  ExprList(ExprList&& o) noexcept : meta_(o.meta_) { take(o); }
   ExprList& operator=(ExprList o) noexcept;
   ~ExprList() { clear_storage(); }
 
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return std::uint32_t(meta_); }
+  bool empty() const { return size() == 0; }
   const Expression* begin() const { return data(); }
-  const Expression* end() const { return data() + size_; }
+  const Expression* end() const { return data() + size(); }
   auto rbegin() const { return std::make_reverse_iterator(end()); }
   auto rend() const { return std::make_reverse_iterator(begin()); }
   const Expression& operator[](std::size_t i) const { return data()[i]; }
-  const Expression& back() const { return data()[size_ - 1]; }
+  const Expression& back() const { return data()[size() - 1]; }
   void reserve(std::size_t n) {
-    if (n > cap_) grow(n);
+    if (n > capacity()) grow(n);
   }
   void push_back(Expression e) {
-    if (size_ == cap_) grow(std::size_t(cap_) * 2);
-    new (data() + size_) Expression(std::move(e));
-    ++size_;
+    if (size() == capacity()) grow(capacity() * 2);
+    new (data() + size()) Expression(std::move(e));
+    ++meta_;
   }
   std::vector<Expression> to_vector() const { return {begin(), end()}; }
 
  private:
-  static constexpr std::uint32_t kInline = 2;
-  bool on_heap() const { return cap_ > kInline; }
+  static constexpr std::uint64_t kInline = 2;
+  static constexpr std::uint64_t kEmpty = kInline << 32;
+  std::size_t capacity() const { return meta_ >> 32; }
+  bool on_heap() const { return capacity() > kInline; }
   Expression* data() { return on_heap() ? heap_ : std::launder(reinterpret_cast<Expression*>(local_)); }
   const Expression* data() const {
     return on_heap() ? heap_ : std::launder(reinterpret_cast<const Expression*>(local_));
@@ -395,28 +395,27 @@ class ExprList {
   // Destroys the elements and frees the array.
   void clear_storage() noexcept {
     Expression* p = data();
-    for (std::uint32_t i = 0; i < size_; ++i) p[i].~Expression();
+    for (std::size_t i = 0, n = size(); i < n; ++i) p[i].~Expression();
     if (on_heap()) ::operator delete(heap_);
-    size_ = 0;
-    cap_ = kInline;
+    meta_ = kEmpty;
   }
-  // With size_ and cap_ already copied from `o`: takes its elements, leaving it empty.
+  // With meta_ already copied from `o`: takes its elements, leaving it empty.
   void take(ExprList& o) noexcept {
     if (o.on_heap()) {
       heap_ = o.heap_;
     } else {
       std::memcpy(static_cast<void*>(local_), o.local_, sizeof(local_));
     }
-    o.size_ = 0;
-    o.cap_ = kInline;
+    o.meta_ = kEmpty;
   }
 
   union {
     alignas(Expression) unsigned char local_[kInline * sizeof(Expression)];
     Expression* heap_;
   };
-  std::uint32_t size_ = 0;
-  std::uint32_t cap_ = kInline;
+  // The size in the low half, the capacity in the high half: one word, so that an append
+  // followed by a move reads back what it stored whole.
+  std::uint64_t meta_ = kEmpty;
 };
 
 // ---------------------------------------------------------------------------------------
