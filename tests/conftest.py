@@ -41,6 +41,12 @@ def problem(name, *parts, **kwargs):
     return p
 
 
+def custom(obj, latex):
+    """`obj` with its custom LaTeX set."""
+    obj.set_latex(latex)
+    return obj
+
+
 # Every decision variable kind: the class, its word in messages, and bounds that make it valid.
 DV_KINDS = [
     (tx.BinaryVar, "Binary", {}),
@@ -49,6 +55,20 @@ DV_KINDS = [
     (tx.SemiIntegerVar, "SemiInteger", {"lower_bound": 0, "upper_bound": 5}),
     (tx.SemiContinuousVar, "SemiContinuous", {"lower_bound": 0, "upper_bound": 5}),
 ]
+UNARY = [(tx.abs, tx.AbsOp, "|a|"), (tx.ceil, tx.CeilOp, "ceil(a)"), (tx.floor, tx.FloorOp, "floor(a)"),
+         (tx.ln, tx.LnOp, "ln(a)"), (tx.log2, tx.Log2Op, "log2(a)"), (tx.log10, tx.Log10Op, "log10(a)")]
+
+
+def arithmetic_operands():
+    """One object of each of the 24 arithmetic classes, and whether it holds a decision variable."""
+    a, b = tx.Placeholder("a"), tx.Placeholder("b")
+    i, p1, z = tx.Element("i", 3), tx.Placeholder("p", ndim=1), tx.BinaryVar("z", shape=[3])
+    objs = [(tx.NumberLit(5), False), (a, False), (i, False), (p1[i], False), (p1.len_at(0), False)]
+    objs += [(cls("v", **bounds), True) for cls, _, bounds in DV_KINDS]
+    objs += [(a + b, False), (a * b, False), (a % b, False), (a**b, False), (tx.min(a, b), False),
+             (tx.max(a, b), False)]
+    objs += [(func(a), False) for func, _, _ in UNARY]
+    return objs + [(z[:].sum(), True), (z[:].prod(), True)]
 
 
 # --- Models with their data and a plain-Python computation of their evaluation --------------

@@ -6,14 +6,12 @@ from hypothesis import given
 from hypothesis import strategies as st
 
 import tarvex as tx
-from conftest import DV_KINDS
+from conftest import DV_KINDS, UNARY, arithmetic_operands, custom
 
 a, b, c, d, n, m = (tx.Placeholder(s) for s in "abcdnm")
 x, y = tx.BinaryVar("x"), tx.BinaryVar("y")
 z = tx.BinaryVar("z", shape=[3])
 A = tx.Placeholder("A", ndim=2)
-UNARY = [(tx.abs, tx.AbsOp, "|a|"), (tx.ceil, tx.CeilOp, "ceil(a)"), (tx.floor, tx.FloorOp, "floor(a)"),
-         (tx.ln, tx.LnOp, "ln(a)"), (tx.log2, tx.Log2Op, "log2(a)"), (tx.log10, tx.Log10Op, "log10(a)")]
 MODELING = tx.ModelingError
 
 
@@ -26,11 +24,6 @@ def children(e):
     if isinstance(e, tx.ModOp):
         return [str(e.left), str(e.right)]
     return [str(e.operand)]
-
-
-def custom(e, text):
-    e.set_latex(text)
-    return e
 
 
 @pytest.mark.parametrize("build, expected", [
@@ -274,20 +267,7 @@ def test_operand_conversion_errors(build, exc, message):
         assert type(info.value) is exc and str(info.value) == message
 
 
-def operands():
-    """One object of each of the 24 arithmetic classes, and whether it holds a decision variable."""
-    i = tx.Element("i", 3)
-    p1 = tx.Placeholder("p", ndim=1)
-    objs = [(tx.NumberLit(5), False), (a, False), (i, False), (p1[i], False), (p1.len_at(0), False)]
-    objs += [(cls("v", **bounds), True) for cls, _, bounds in DV_KINDS]
-    objs += [(a + b, False), (a * b, False), (a % b, False), (a**b, False), (tx.min(a, b), False),
-             (tx.max(a, b), False)]
-    objs += [(func(a), False) for func, _, _ in UNARY]
-    objs += [(z[:].sum(), True), (z[:].prod(), True)]
-    return objs
-
-
-@pytest.mark.parametrize("obj, has_var", operands(), ids=lambda o: type(o).__name__)
+@pytest.mark.parametrize("obj, has_var", arithmetic_operands(), ids=lambda o: type(o).__name__)
 def test_every_expression_class_supports_arithmetic(obj, has_var):
     assert type(obj + c) is tx.AddOp and type(c - obj) is tx.AddOp
     assert type(obj * c) is tx.MulOp and type(obj / c) is tx.MulOp

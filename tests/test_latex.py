@@ -7,7 +7,7 @@ string it rejects fails the run.
 import pytest
 
 import tarvex as tx
-from conftest import problem
+from conftest import custom, problem
 from latex_check import assert_katex_valid, katex_errors
 
 RENDERED = []
@@ -35,11 +35,6 @@ def array(*rows):
 
 def lines(*parts):
     return "\n".join(parts)
-
-
-def custom(expr, text):
-    expr.set_latex(text)
-    return expr
 
 
 N, M = tx.Placeholder("N"), tx.Placeholder("M")

@@ -11,7 +11,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import tarvex as tx
-from conftest import problem
+from conftest import custom, problem
 from wire_schema import peer
 
 U64 = (1 << 64) - 1
@@ -176,10 +176,10 @@ def test_forall_list_and_problem(model):
 
 
 @pytest.mark.parametrize("build, before, after", [
-    (lambda a, b: latexed(a + 1) + 2, "a + 1 + 2", "a + 3"),
-    (lambda a, b: latexed(2 * a) * 3, None, "6 * a"),
-    (lambda a, b: latexed(a + 0.5) - 0.5, None, "a"),  # one term left: written alone
-    (lambda a, b: latexed(a + 1) + b, None, "a + 1 + b"),
+    (lambda a, b: custom(a + 1, "L") + 2, "a + 1 + 2", "a + 3"),
+    (lambda a, b: custom(2 * a, "L") * 3, None, "6 * a"),
+    (lambda a, b: custom(a + 0.5, "L") - 0.5, None, "a"),  # one term left: written alone
+    (lambda a, b: custom(a + 1, "L") + b, None, "a + 1 + b"),
 ])
 def test_custom_latex_sums_are_rebuilt(build, before, after):
     e = build(tx.Placeholder("a"), tx.Placeholder("b"))
@@ -489,11 +489,6 @@ OPS = [
 ]
 
 
-def latexed(obj):
-    obj.set_latex("L")
-    return obj
-
-
 def texts(o):
     if isinstance(o, tx.Problem):
         return (o.name, o.sense, str(o.objective),
@@ -515,7 +510,7 @@ def test_round_trip(steps):
         except errors:
             continue
         mark = mark and isinstance(out, (tx.AddOp, tx.MulOp))
-        objects.append((latexed(out) if mark else out, lx or rx or mark))
+        objects.append((custom(out, "L") if mark else out, lx or rx or mark))
         try:
             problem += out
         except errors:
