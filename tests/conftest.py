@@ -1,3 +1,4 @@
+import contextlib
 import faulthandler
 import math
 import os
@@ -31,6 +32,14 @@ def hang_guard():
     faulthandler.dump_traceback_later(HANG_SECONDS, exit=True)
     yield
     faulthandler.cancel_dump_traceback_later()
+
+
+@contextlib.contextmanager
+def raises(exc, message):
+    """The block raises `exc` itself, not a subclass, with exactly `message`."""
+    with pytest.raises(exc) as info:
+        yield info
+    assert type(info.value) is exc and str(info.value) == message
 
 
 def problem(name, *parts, **kwargs):

@@ -6,7 +6,7 @@ from hypothesis import given
 from hypothesis import strategies as st
 
 import tarvex as tx
-from conftest import DV_KINDS, UNARY, arithmetic_operands, custom
+from conftest import DV_KINDS, UNARY, arithmetic_operands, custom, raises
 
 a, b, c, d, n, m = (tx.Placeholder(s) for s in "abcdnm")
 x, y = tx.BinaryVar("x"), tx.BinaryVar("y")
@@ -217,31 +217,25 @@ NEGATIVE_POWER = "zero cannot be raised to a negative power"
     (lambda: 2 / x, MODELING, 'Cannot use a BinaryVar named "x" as a divisor (dividend = 2).'),
 ])
 def test_operation_errors(build, exc, message):
-    with pytest.raises(exc) as info:
+    with raises(exc, message):
         build()
-    assert type(info.value) is exc and str(info.value) == message
 
 
 @pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
 def test_messages_per_kind(cls, word, bounds):
     v = cls("v", **bounds)
-    with pytest.raises(MODELING) as info:
+    with raises(MODELING, f'Cannot divide a {word}Var named "v" by a decision variable or an expression '
+                "containing a decision variable (right = 2 * y)."):
         v / (y * 2)
-    assert str(info.value) == (
-        f'Cannot divide a {word}Var named "v" by a decision variable or an expression '
-        "containing a decision variable (right = 2 * y)."
-    )
-    with pytest.raises(MODELING) as info:
+    with raises(MODELING, f'Cannot use a {word}Var named "v" as a divisor (dividend = a + 1).'):
         v.__rtruediv__(a + 1)
-    assert str(info.value) == f'Cannot use a {word}Var named "v" as a divisor (dividend = a + 1).'
     with pytest.raises(MODELING, match=f"^{MODULO}$"):
         v % n  # the reflected remainder of the placeholder
     for bad in (lambda: v % 2, lambda: 2 % v):
         with pytest.raises(TypeError, match="unsupported operand"):
             bad()
-    with pytest.raises(MODELING) as info:
+    with raises(MODELING, f"the dimensionality of the {word}Var {{ name: y }} must be zero, but is actually 1"):
         a + cls("y", shape=[3], **bounds)
-    assert str(info.value) == f"the dimensionality of the {word}Var {{ name: y }} must be zero, but is actually 1"
 
 
 @pytest.mark.parametrize("build, exc, message", [

@@ -3,7 +3,7 @@ import operator
 import pytest
 
 import tarvex as tx
-from conftest import arithmetic_operands
+from conftest import arithmetic_operands, raises
 
 x, y = tx.BinaryVar("x"), tx.BinaryVar("y")
 z = tx.BinaryVar("z", shape=[3])
@@ -66,9 +66,8 @@ def test_number_on_the_left_is_reflected(op, cls, sym):
     (lambda: (x <= 1) & (x + 1), TypeError, "failed to convert into a conditional expression."),
 ])
 def test_operand_conversion_errors(build, exc, message):
-    with pytest.raises(exc) as info:
+    with raises(exc, message):
         build()
-    assert str(info.value) == message
 
 
 @pytest.mark.parametrize("build", CONDITIONS)

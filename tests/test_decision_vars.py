@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import raises
 
 BOUNDED = [
     (tx.IntegerVar, "Integer", "an integer", "an integer"),
@@ -105,9 +106,8 @@ def test_construction_errors(cls, word, kwargs, exc, match):
     ("s", X2[0], NOT_A_BOUND),  # the lower bound is converted first
 ])
 def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
-    with pytest.raises(tx.ModelingError) as info:
+    with raises(tx.ModelingError, message):
         cls("x", shape=[2], lower_bound=lower, upper_bound=upper)
-    assert str(info.value) == message
 
 
 @pytest.mark.parametrize("cls, word, lower_words, upper_words", BOUNDED)
@@ -120,11 +120,9 @@ def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
 def test_bound_dimension_mismatch(cls, word, lower_words, upper_words, shape, lower, upper, which,
                                   bound_ndim, var_ndim):
     words = lower_words if which == "lower" else upper_words
-    with pytest.raises(tx.ModelingError) as info:
+    with raises(tx.ModelingError, f"the number of dimensions of a {which} bound (= {bound_ndim}) must be equal "
+                                  f"to zero or the number of {words} variable (= {var_ndim})"):
         cls("x", shape=shape, lower_bound=lower, upper_bound=upper)
-    assert str(info.value) == (
-        f"the number of dimensions of a {which} bound (= {bound_ndim}) must be equal to zero "
-        f"or the number of {words} variable (= {var_ndim})")
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)

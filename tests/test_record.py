@@ -6,6 +6,7 @@ from hypothesis import strategies as st
 from hypothesis.extra import numpy as hnp
 
 import tarvex as tx
+from conftest import raises
 
 SOLUTION_ERROR = (
     "Failed to extract a solution. The solution must be a dict of str to a list of numpy.ndarray or "
@@ -45,9 +46,8 @@ def test_solution_kind(solution, dense):
     ("byte-swapped float64", {"x": [A23.astype(">f8")]}),
 ])
 def test_solution_refused(label, solution):
-    with pytest.raises(TypeError) as err:
+    with raises(TypeError, "argument 'solution': " + SOLUTION_ERROR):
         tx.Record(solution, [])
-    assert str(err.value) == "argument 'solution': " + SOLUTION_ERROR
     r = tx.Record({"x": [COO23]}, [1])
     with pytest.raises(TypeError, match=r"^Failed to extract a solution\."):
         r.solution = solution
