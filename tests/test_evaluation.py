@@ -130,14 +130,18 @@ def test_measuring_time_parts_are_copies():
     assert m2.solve.preprocess == 2.0
 
 
-@pytest.mark.parametrize("make, exc", [
-    (lambda: tx.SolvingTime(solve="1"), r"^argument 'solve': "),
-    (lambda: tx.SystemTime(fetch_result=[1.0]), r"^argument 'fetch_result': "),
-    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), r"^argument 'solve': "),
-    (lambda: tx.MeasuringTime(total="x"), r"^argument 'total': "),
+@pytest.mark.parametrize("make, arg", [
+    (lambda: tx.SolvingTime(solve="1"), "solve"),
+    (lambda: tx.SystemTime(fetch_result=[1.0]), "fetch_result"),
+    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), "solve"),
+    (lambda: tx.MeasuringTime(total="x"), "total"),
+    (lambda: tx.SampleSet(1, tx.Evaluation(), tx.MeasuringTime()), "record"),
+    (lambda: tx.SampleSet(tx.Record({}, []), {}, tx.MeasuringTime()), "evaluation"),
+    (lambda: tx.SampleSet(tx.Record({}, []), tx.Evaluation(), None), "measuring_time"),
+    (lambda: tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), []), "metadata"),
 ])
-def test_timing_arguments_refused(make, exc):
-    with pytest.raises(TypeError, match=exc):
+def test_timing_and_sample_set_arguments_refused(make, arg):
+    with pytest.raises(TypeError, match=rf"^argument '{arg}': "):
         make()
 
 

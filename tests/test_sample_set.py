@@ -60,17 +60,6 @@ def test_components_are_copies():
     assert s.record.num_occurrences == [99]
 
 
-@pytest.mark.parametrize("args, arg", [
-    ((1, tx.Evaluation(), tx.MeasuringTime()), "record"),
-    ((tx.Record({}, []), {}, tx.MeasuringTime()), "evaluation"),
-    ((tx.Record({}, []), tx.Evaluation(), None), "measuring_time"),
-    ((tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), []), "metadata"),
-])
-def test_constructor_types(args, arg):
-    with pytest.raises(TypeError, match=rf"^argument '{arg}': "):
-        tx.SampleSet(*args)
-
-
 # --- feasibility --------------------------------------------------------------------------
 
 INF = math.inf
