@@ -21,10 +21,10 @@ def coo(i, n=3):
     return ([i],), [1.0], (n,)
 
 
-def make(violations=None, objective=None, n=None, metadata=None, dense=False, penalty=None):
-    """A sample set of n samples of one variable x; violations maps names to lists."""
+def make(violations=None, objective=None, metadata=None, dense=False, penalty=None):
+    """A sample set of samples of one variable x; violations maps names to lists."""
     violations = violations or {}
-    n = n if n is not None else len(next(iter(violations.values()), objective or []))
+    n = len(next(iter(violations.values()), objective or []))
     objective = objective if objective is not None else [float(i) for i in range(n)]
     sol = {"x": [np.eye(3)[i % 3] for i in range(n)]} if dense else {"x": [coo(i % 3) for i in range(n)]}
     evaluation = tx.Evaluation(energy=objective, objective=objective, constraint_violations=violations,
