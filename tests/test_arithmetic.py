@@ -265,10 +265,8 @@ def test_every_expression_class_supports_arithmetic(obj, has_var):
         assert type(obj % c) is tx.ModOp and type(c % obj) is tx.ModOp
 
 
-@pytest.mark.parametrize(
-    "op", [lambda s, t: s + t, lambda s, t: t + s, lambda s, t: s * t, lambda s, t: -s,
-           lambda s, t: s**2 * s**3],
-)
+@pytest.mark.parametrize("op", [lambda s, t: s + t, lambda s, t: t + s, lambda s, t: s * t, lambda s, t: -s,
+                                lambda s, t: s**2 * s**3])
 @pytest.mark.parametrize("s, t", [(a + b + 4, c + d + 2), (2 * a * b, 3 * c * d)], ids=["sums", "products"])
 def test_operations_do_not_change_operands(op, s, t):
     before = repr(s), repr(t)

@@ -27,11 +27,8 @@ def both(expr, forall):
             lambda: tx.CustomPenaltyTerm("p", expr, forall=forall))
 
 
-@pytest.mark.parametrize(
-    "sense, name, value",
-    [(S.EQUAL, "EQUAL", 0), (S.LESS_THAN_EQUAL, "LESS_THAN_EQUAL", 1),
-     (S.GREATER_THAN_EQUAL, "GREATER_THAN_EQUAL", 2)],
-)
+@pytest.mark.parametrize("sense, name, value", [(S.EQUAL, "EQUAL", 0), (S.LESS_THAN_EQUAL, "LESS_THAN_EQUAL", 1),
+                                                (S.GREATER_THAN_EQUAL, "GREATER_THAN_EQUAL", 2)])
 def test_constraint_sense(sense, name, value):
     assert repr(sense) == str(sense) == f"ConstraintSense.{name}"
     assert int(sense) == value and sense == value and sense != value + 1
@@ -89,10 +86,8 @@ def test_forall_conversion_error(forall):
         assert str(info.value).endswith("failed to create a forall list object")
 
 
-@pytest.mark.parametrize(
-    "expr, forall",
-    [(x[i, j], [j, (i, i != j)]), (w[k], [i, k]), (tx.sum(k, w[k]), i), (tx.sum([i, j], x[i, j]), None)],
-)
+@pytest.mark.parametrize("expr, forall", [(x[i, j], [j, (i, i != j)]), (w[k], [i, k]), (tx.sum(k, w[k]), i),
+                                          (tx.sum([i, j], x[i, j]), None)])
 def test_valid_forall_against_expression(expr, forall):
     c, p = (build() for build in both(expr, forall))
     assert [str(t) for t in c.forall] == [str(t) for t in p.forall]

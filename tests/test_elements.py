@@ -53,10 +53,8 @@ def test_range_checks(belong_to, exc, message):
         tx.Element("i", belong_to=belong_to)
 
 
-@pytest.mark.parametrize(
-    "belong_to",
-    [2.0, [0, 3], (0, 1, 2), (0, a1), N - 1, a1.len_at(0), x1, tx.Element("i", 3).belong_to],
-)
+@pytest.mark.parametrize("belong_to", [2.0, [0, 3], (0, 1, 2), (0, a1), N - 1, a1.len_at(0), x1,
+                                       tx.Element("i", 3).belong_to])
 def test_not_a_set(belong_to):
     with pytest.raises(TypeError) as info:
         tx.Element("i", belong_to)

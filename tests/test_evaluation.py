@@ -42,10 +42,7 @@ def test_getters_return_new_arrays():
     assert [list(d) for d in e.constraint_values] == [["c"], ["c"]]
 
 
-@pytest.mark.parametrize(
-    "forall, shape",
-    [([[0], [1]], (2, 1)), ([], (0, 0)), ([[]], (1, 0))],
-)
+@pytest.mark.parametrize("forall, shape", [([[0], [1]], (2, 1)), ([], (0, 0)), ([[]], (1, 0))])
 def test_forall_array_shape(forall, shape):
     assert tx.Evaluation(constraint_forall={"c": forall}).constraint_forall["c"].shape == shape
 

@@ -161,12 +161,10 @@ def test_number_literal_has_no_display_wrapper(value, text):
     assert not hasattr(lit, "set_latex")
 
 
-@pytest.mark.parametrize(
-    "expr, text, body",
-    [(tx.NumberLit(-2) ** N, "(-2) ** N", "(-2)^{N}"),  # a negative power base is parenthesized
-     (tx.NumberLit(-2.5) ** N + 1, "(-2.5) ** N + 1", None), (N ** -2, "N ** -2", None),
-     (N + tx.NumberLit(-float("nan")), "N + NaN", "N + NaN")],  # a negative NaN keeps its plus sign
-)
+@pytest.mark.parametrize("expr, text, body", [
+    (tx.NumberLit(-2) ** N, "(-2) ** N", "(-2)^{N}"),  # a negative power base is parenthesized
+    (tx.NumberLit(-2.5) ** N + 1, "(-2.5) ** N + 1", None), (N ** -2, "N ** -2", None),
+    (N + tx.NumberLit(-float("nan")), "N + NaN", "N + NaN")])  # a negative NaN keeps its plus sign
 def test_text_and_latex_of_signed_literals(expr, text, body):
     assert str(expr) == text
     if body is not None:

@@ -52,9 +52,7 @@ def test_sense_attribute():
         p.objective = x
 
 
-@pytest.mark.parametrize(
-    "obj, text", [(3, "NumberLit(value=3)"), (y, None), (tx.sum(i, w[i]), None)],
-)
+@pytest.mark.parametrize("obj, text", [(3, "NumberLit(value=3)"), (y, None), (tx.sum(i, w[i]), None)])
 def test_objective_is_replaced(obj, text):
     p = q = problem("p", tx.Constraint("c", y <= 1), x + y)
     p += obj
@@ -72,9 +70,8 @@ def test_unsupported_operand(other):
     assert state(p) == before
 
 
-@pytest.mark.parametrize(
-    "names, ordered", [(["b", "a"], ["a", "b"]), (["a9", "a10", "B", "é", "a"], ["B", "a", "a10", "a9", "é"])],
-)
+@pytest.mark.parametrize("names, ordered",
+                         [(["b", "a"], ["a", "b"]), (["a9", "a10", "B", "é", "a"], ["B", "a", "a10", "a9", "é"])])
 def test_entries_are_ordered_by_name(names, ordered):
     p = tx.Problem("p")
     for n in names:

@@ -54,10 +54,8 @@ def test_solution_refused(label, solution):
     assert r.solution == {"x": [COO23]}  # unchanged
 
 
-@pytest.mark.parametrize(
-    "counts, exc",
-    [([-1], OverflowError), ("12", TypeError), ([1.5], TypeError), (5, TypeError), ([2**64], OverflowError)],
-)
+@pytest.mark.parametrize("counts, exc", [([-1], OverflowError), ("12", TypeError), ([1.5], TypeError),
+                                         (5, TypeError), ([2**64], OverflowError)])
 def test_num_occurrences_refused(counts, exc):
     with pytest.raises(exc, match=r"^argument 'num_occurrences': "):
         tx.Record({}, counts)
