@@ -30,8 +30,7 @@ def test_problem_sense(sense, name, value):
 def test_new_problem():
     p = tx.Problem("p")
     assert p.name == "p" and p.sense == MIN
-    assert type(p.objective) is tx.NumberLit and repr(p.objective) == "NumberLit(value=0)"
-    assert type(p.objective.value) is int
+    assert (type(p.objective), type(p.objective.value), repr(p.objective)) == (tx.NumberLit, int, "NumberLit(value=0)")
     assert p.constraints == {} and p.custom_penalty_terms == {}
     assert repr(p).startswith("<tarvex.Problem object at ")
     assert tx.Problem(name="q", sense=MAX).sense == MAX
