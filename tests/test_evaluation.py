@@ -17,21 +17,8 @@ FULL = dict(
 )
 
 
-def test_defaults_and_text():
-    e = tx.Evaluation()
-    assert str(e) == repr(e) == (
-        "Evaluation(energy=[], objective=[], constraint_violations={}, constraint_forall={}, "
-        "constraint_values=[], penalty={})"
-    )
-    assert e.energy.dtype == np.float64 and e.energy.shape == (0,)
-    assert repr(tx.Evaluation(**FULL)) == (
-        'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
-        'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
-        'penalty={"p": [0.5, 0.25]})'
-    )
-
-
 def test_getters_return_new_arrays():
+    assert tx.Evaluation().energy.dtype == np.float64 and tx.Evaluation().energy.shape == (0,)
     e = tx.Evaluation(**FULL)
     assert e.constraint_forall["c"].dtype == np.uint64 and e.constraint_forall["c"].shape == (2, 2)
     energy = e.energy
@@ -82,17 +69,6 @@ def test_constraint_expr_values():
         _ = tx.Evaluation(constraint_values=[{"d": [1.0]}]).constraint_expr_values
 
 
-@pytest.mark.parametrize("a, b, equal", [
-    (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
-    (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
-    (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
-    (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
-    (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
-])
-def test_evaluation_equality(a, b, equal):
-    assert (a == b, a != b) == (equal, not equal)
-
-
 # --- timing records -----------------------------------------------------------------------
 
 SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_problem_and_instance_data",
@@ -100,6 +76,12 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
 
 
 @pytest.mark.parametrize("obj, text", [
+    (tx.Evaluation(), "Evaluation(energy=[], objective=[], constraint_violations={}, constraint_forall={}, "
+                      "constraint_values=[], penalty={})"),
+    (tx.Evaluation(**FULL),
+     'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
+     'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
+     'penalty={"p": [0.5, 0.25]})'),
     (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
     (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
     (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
@@ -110,7 +92,7 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
                                   "request_queue=None, fetch_problem_and_instance_data=None, "
                                   "fetch_result=None, deserialize_solution=None), total=1.5)"),
 ])
-def test_timing_text(obj, text):
+def test_text(obj, text):
     assert repr(obj) == str(obj) == text
 
 
@@ -143,6 +125,11 @@ def test_timing_and_sample_set_arguments_refused(make, arg):
 
 
 @pytest.mark.parametrize("a, b, equal", [
+    (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
+    (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
+    (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
+    (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
+    (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
     (tx.SolvingTime(solve=math.nan), tx.SolvingTime(solve=math.nan), False),
     (tx.SolvingTime(solve=1), tx.SolvingTime(solve=1.0), True),
     (tx.SolvingTime(), tx.SolvingTime(solve=0.0), False),
@@ -152,7 +139,7 @@ def test_timing_and_sample_set_arguments_refused(make, arg):
      tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)), False),
     (tx.MeasuringTime(), tx.MeasuringTime(), True),
 ])
-def test_timing_equality(a, b, equal):
+def test_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
 
 
