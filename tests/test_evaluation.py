@@ -69,7 +69,7 @@ def test_constraint_expr_values():
         _ = tx.Evaluation(constraint_values=[{"d": [1.0]}]).constraint_expr_values
 
 
-# --- timing records -----------------------------------------------------------------------
+# --- text, equality and the timing records ------------------------------------------------
 
 SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_problem_and_instance_data",
                  "fetch_result", "deserialize_solution"]
