@@ -104,10 +104,9 @@ def test_sparse_form_in_python():
 # --- dense and sparse ---------------------------------------------------------------------
 
 
-def test_to_sparse_and_back():
+def test_to_sparse_and_back():  # arbitrary arrays: test_dense_sparse_round_trip
     r = tx.Record({"x": [A23]}, [1])
     assert r.to_sparse().solution == {"x": [COO23]}
-    np.testing.assert_array_equal(r.to_sparse().to_dense().solution["x"][0], A23)
     assert r.to_dense() == r and r.to_sparse().to_sparse() == r.to_sparse()
 
 
@@ -145,9 +144,8 @@ def test_to_dense_refuses_entries_outside_the_shape(coo, exc, message):
 
 
 def test_to_dense_sizes_the_whole_record_first():
-    r = tx.Record({"x": [((), [], (2**27,))] * 3}, [1, 1, 1])
     with pytest.raises(ValueError, match="would hold more than"):
-        r.to_dense()
+        tx.Record({"x": [((), [], (2**27,))] * 3}, [1, 1, 1]).to_dense()
 
 
 def test_to_dense_later_values_overwrite():
@@ -199,10 +197,8 @@ def test_text_abbreviation(shape, text):
 
 
 def test_text_abbreviates_outer_axes_to_three_and_three():
-    r = tx.Record({"x": [np.zeros((10, 10, 5))]}, [1])
-    body = repr(r)
-    assert body.count("\n\n") == 6  # 3 blocks, "...", 3 blocks
-    assert body.count("...") == 1
+    body = repr(tx.Record({"x": [np.zeros((10, 10, 5))]}, [1]))
+    assert (body.count("\n\n"), body.count("...")) == (6, 1)  # 3 blocks, "...", 3 blocks
 
 
 @pytest.mark.parametrize("a, b, equal", [
