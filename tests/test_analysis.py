@@ -104,10 +104,8 @@ def test_extract_nodes_of_conditions_constraints_penalties_and_forall():
     cond = (x <= 1) | (a == b)
     assert [type(g) for g in tx.extract_nodes(cond, (tx.OrOp, tx.LessThanEqualOp, tx.EqualOp))] == [
         tx.OrOp, tx.LessThanEqualOp, tx.EqualOp]
-
     c = tx.Constraint("c", xs[i] + a <= b, forall=[i])
     assert [str(g) for g in tx.extract_nodes(c, (tx.Placeholder, tx.Element))] == ["i", "N", "a", "b", "i", "N"]
-
     p = tx.CustomPenaltyTerm("p", X2[i, j] * a, forall=[i, (j, j != i)])
     assert [str(g) for g in tx.extract_nodes(p, tx.Element)] == ["i", "j", "i", "j", "j", "i"]
     assert [str(g) for g in tx.extract_nodes([i, (j, j != i)], tx.Element)] == ["i", "j", "j", "i"]
