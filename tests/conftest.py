@@ -1,3 +1,4 @@
+import contextlib
 import faulthandler
 import math
 import os
@@ -33,12 +34,26 @@ def hang_guard():
     faulthandler.cancel_dump_traceback_later()
 
 
+@contextlib.contextmanager
+def raises(exc, message):
+    """The block raises `exc` itself, not a subclass, with exactly `message`."""
+    with pytest.raises(exc) as info:
+        yield info
+    assert type(info.value) is exc and str(info.value) == message
+
+
 def problem(name, *parts, **kwargs):
     """A problem with the objective, constraints and penalty terms `parts` added in order."""
     p = tx.Problem(name, **kwargs)
     for part in parts:
         p += part
     return p
+
+
+def custom(obj, latex):
+    """`obj` with its custom LaTeX set."""
+    obj.set_latex(latex)
+    return obj
 
 
 # Every decision variable kind: the class, its word in messages, and bounds that make it valid.
@@ -49,6 +64,20 @@ DV_KINDS = [
     (tx.SemiIntegerVar, "SemiInteger", {"lower_bound": 0, "upper_bound": 5}),
     (tx.SemiContinuousVar, "SemiContinuous", {"lower_bound": 0, "upper_bound": 5}),
 ]
+UNARY = [(tx.abs, tx.AbsOp, "|a|"), (tx.ceil, tx.CeilOp, "ceil(a)"), (tx.floor, tx.FloorOp, "floor(a)"),
+         (tx.ln, tx.LnOp, "ln(a)"), (tx.log2, tx.Log2Op, "log2(a)"), (tx.log10, tx.Log10Op, "log10(a)")]
+
+
+def arithmetic_operands():
+    """One object of each of the 24 arithmetic classes, and whether it holds a decision variable."""
+    a, b = tx.Placeholder("a"), tx.Placeholder("b")
+    i, p1, z = tx.Element("i", 3), tx.Placeholder("p", ndim=1), tx.BinaryVar("z", shape=[3])
+    objs = [(tx.NumberLit(5), False), (a, False), (i, False), (p1[i], False), (p1.len_at(0), False)]
+    objs += [(cls("v", **bounds), True) for cls, _, bounds in DV_KINDS]
+    objs += [(a + b, False), (a * b, False), (a % b, False), (a**b, False), (tx.min(a, b), False),
+             (tx.max(a, b), False)]
+    objs += [(func(a), False) for func, _, _ in UNARY]
+    return objs + [(z[:].sum(), True), (z[:].prod(), True)]
 
 
 # --- Models with their data and a plain-Python computation of their evaluation --------------

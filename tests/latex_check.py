@@ -31,18 +31,10 @@ def katex_errors(strings):
     node = shutil.which("node") or shutil.which("nodejs")
     if node is None:
         pytest.fail(f"node is not on PATH, so LaTeX output cannot be checked; {INSTALL_HINT}")
-    proc = subprocess.run(
-        [node, str(CHECKER)],
-        input=json.dumps([katex_source(s) for s in unique]),
-        capture_output=True,
-        text=True,
-        timeout=300,
-    )
+    proc = subprocess.run([node, str(CHECKER)], input=json.dumps([katex_source(s) for s in unique]),
+                          capture_output=True, text=True, timeout=300)
     if proc.returncode != 0:
-        pytest.fail(
-            f"the KaTeX checker exited with status {proc.returncode}: "
-            f"{proc.stderr.strip()}; {INSTALL_HINT}"
-        )
+        pytest.fail(f"the KaTeX checker exited with status {proc.returncode}: {proc.stderr.strip()}; {INSTALL_HINT}")
     results = json.loads(proc.stdout)
     assert len(results) == len(unique), "the KaTeX checker lost track of its input"
     return [(s, err) for s, err in zip(unique, results) if err is not None]

@@ -25,16 +25,10 @@ def outcome(build):
     return type(r), str(r)
 
 
-@pytest.mark.parametrize(
-    "receiver",
-    [a, a[0], x2, x2[0]],
-    ids=["placeholder", "subscript", "decision-var", "var-subscript"],
-)
-@pytest.mark.parametrize(
-    "items",
-    [(0, 1), (i, 0), (0,), (), (0, 1, 2), (y, 0), (0, "s"), (0, 1.5), (True, 2**70), (0, slice(None))],
-    ids=repr,
-)
+@pytest.mark.parametrize("receiver", [a, a[0], x2, x2[0]], ids=["placeholder", "subscript", "decision-var",
+                                                                 "var-subscript"])
+@pytest.mark.parametrize("items", [(0, 1), (i, 0), (0,), (), (0, 1, 2), (y, 0), (0, "s"), (0, 1.5), (True, 2**70),
+                                   (0, slice(None))], ids=repr)
 def test_tuple_index_matches_the_sequence_path(receiver, items):
     # A list and a tuple subclass go through the general sequence path; an exact tuple is
     # read directly. Messages that embed the index repr are compared with it replaced.
@@ -57,16 +51,13 @@ def sum_of(*terms):
     return s
 
 
-@pytest.mark.parametrize(
-    "extend",
-    [
-        "kept",  # the extension stays alive
-        "dropped",  # the extension is gone before the sum is extended again
-        "dropped-chain",  # a chain of extensions, all gone
-        "inside-new-term",  # the dropped extension lives on inside the term being added
-        "constant",  # the sum ends with a constant
-    ],
-)
+@pytest.mark.parametrize("extend", [
+    "kept",  # the extension stays alive
+    "dropped",  # the extension is gone before the sum is extended again
+    "dropped-chain",  # a chain of extensions, all gone
+    "inside-new-term",  # the dropped extension lives on inside the term being added
+    "constant",  # the sum ends with a constant
+])
 def test_sum_extended_elsewhere_keeps_both_values(extend):
     xs = [x[k] for k in range(6)]
     s = xs[0] + xs[1]
@@ -114,19 +105,16 @@ def test_small_integer_literals_are_plain_values(value):
         assert "P" in products[0]._repr_latex_() and products[1]._repr_latex_() == latex
 
 
-@pytest.mark.parametrize(
-    "build, text",
-    [
-        (lambda s: s + x[2], "x[0] + x[1] + x[2] + 1"),
-        (lambda s: s + 4, "x[0] + x[1] + 5"),
-        (lambda s: s - 1, "x[0] + x[1]"),
-        (lambda s: s + (x[2] + 2), "x[0] + x[1] + x[2] + 3"),
-        (lambda s: s + (x[2] - 1), "x[0] + x[1] + x[2]"),
-        (lambda s: (x[2] + 2) + s, "x[2] + x[0] + x[1] + 3"),
-        (lambda s: s + (x[2] + x[3]), "x[0] + x[1] + x[2] + x[3] + 1"),
-        (lambda s: (s + x[2]) + 4 + x[3], "x[0] + x[1] + x[2] + x[3] + 5"),
-    ],
-)
+@pytest.mark.parametrize("build, text", [
+    (lambda s: s + x[2], "x[0] + x[1] + x[2] + 1"),
+    (lambda s: s + 4, "x[0] + x[1] + 5"),
+    (lambda s: s - 1, "x[0] + x[1]"),
+    (lambda s: s + (x[2] + 2), "x[0] + x[1] + x[2] + 3"),
+    (lambda s: s + (x[2] - 1), "x[0] + x[1] + x[2]"),
+    (lambda s: (x[2] + 2) + s, "x[2] + x[0] + x[1] + 3"),
+    (lambda s: s + (x[2] + x[3]), "x[0] + x[1] + x[2] + x[3] + 1"),
+    (lambda s: (s + x[2]) + 4 + x[3], "x[0] + x[1] + x[2] + x[3] + 5"),
+])
 def test_sum_with_constant_branches_keep_every_value(build, text):
     """A sum whose constant is held apart from its terms: results that share its terms
     leave it, and each other, as they were."""

@@ -3,24 +3,11 @@ import operator
 import pytest
 
 import tarvex as tx
+from conftest import arithmetic_operands, raises
 
-N = tx.Placeholder("N")
-a = tx.Placeholder("a")
-v = tx.Placeholder("v", ndim=1)
-i = tx.Element("i", belong_to=N)
 x, y = tx.BinaryVar("x"), tx.BinaryVar("y")
 z = tx.BinaryVar("z", shape=[3])
-BOUNDS = {"lower_bound": 0, "upper_bound": 5}
-
-# one builder per arithmetic class that takes part in comparisons
-OPERANDS = [
-    lambda: tx.NumberLit(2), lambda: a, lambda: i, lambda: v[i], lambda: v.len_at(0), lambda: x,
-    *[lambda cls=cls: cls("w", **BOUNDS)
-      for cls in (tx.IntegerVar, tx.ContinuousVar, tx.SemiIntegerVar, tx.SemiContinuousVar)],
-    lambda: x + y, lambda: x * y, lambda: tx.min(a, N), lambda: tx.max(a, N), lambda: x**2,
-    lambda: a % 3, *[lambda f=f: f(a) for f in (tx.abs, tx.ceil, tx.floor, tx.ln, tx.log2, tx.log10)],
-    lambda: tx.sum(i, v[i]), lambda: tx.prod(i, v[i]),
-]
+OPERANDS = [obj for obj, _ in arithmetic_operands()]  # one of each arithmetic class
 COMPARISONS = [
     (operator.eq, tx.EqualOp, "=="),
     (operator.ne, tx.NotEqualOp, "!="),
@@ -41,13 +28,12 @@ CONDITIONS = [lambda op=op: op(x, 1) for op, _, _ in COMPARISONS] + [
 
 
 def test_every_arithmetic_class_is_compared():
-    assert len({type(build()) for build in OPERANDS}) == len(OPERANDS) == 24
+    assert len({type(obj) for obj in OPERANDS}) == len(OPERANDS) == 24
 
 
-@pytest.mark.parametrize("build", OPERANDS, ids=lambda b: type(b()).__name__)
+@pytest.mark.parametrize("left", OPERANDS, ids=lambda o: type(o).__name__)
 @pytest.mark.parametrize("op, cls, sym", COMPARISONS)
-def test_comparison_builds_condition(build, op, cls, sym):
-    left = build()
+def test_comparison_builds_condition(left, op, cls, sym):
     cond = op(left, 1)  # never folded, never a bool, even for two literals
     assert type(cond) is cls
     assert type(cond.left) is type(left) and repr(cond.left) == repr(left)
@@ -80,9 +66,8 @@ def test_number_on_the_left_is_reflected(op, cls, sym):
     (lambda: (x <= 1) & (x + 1), TypeError, "failed to convert into a conditional expression."),
 ])
 def test_operand_conversion_errors(build, exc, message):
-    with pytest.raises(exc) as info:
+    with raises(exc, message):
         build()
-    assert str(info.value) == message
 
 
 @pytest.mark.parametrize("build", CONDITIONS)

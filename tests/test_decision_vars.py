@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import DV_KINDS, raises
 
 BOUNDED = [
     (tx.IntegerVar, "Integer", "an integer", "an integer"),
@@ -8,21 +9,12 @@ BOUNDED = [
     (tx.SemiIntegerVar, "SemiInteger", "a semi-integer", "a semi-integer integer"),
     (tx.SemiContinuousVar, "SemiContinuous", "a semi-continuous", "a semi-continuous"),
 ]
-ALL_KINDS = [(tx.BinaryVar, "Binary")] + [(cls, word) for cls, word, _, _ in BOUNDED]
 N = tx.Placeholder("N")
 P_N = "Placeholder(name='N', ndim=0)"
 U1, U2, U3 = (tx.Placeholder("u", ndim=k) for k in (1, 2, 3))
 X2 = tx.BinaryVar("x", shape=[2, 3])
 NOT_A_BOUND = "the input object is not used as the bound of a decision variable"
 ONLY_PLACEHOLDER = "only a subscripted placeholder can be used as the bound of a decision variable"
-
-
-def make(cls, name, **kwargs):
-    """Builds a variable of any kind; bounds default to 0 and 1 for the bounded kinds."""
-    if cls is not tx.BinaryVar:
-        kwargs.setdefault("lower_bound", 0)
-        kwargs.setdefault("upper_bound", 1)
-    return cls(name, **kwargs)
 
 
 def test_binary_scalar():
@@ -48,9 +40,9 @@ def test_bounded_scalar_with_literal_bounds(cls, word, _l, _u):
      f"{P_N}, NumberLit(value=2.5), NumberLit(value=1)"),
     ([U1.len_at(0)], (tx.ArrayLength,), "ArrayLength(array=Placeholder(name='u', ndim=1), axis=0)"),
 ])
-@pytest.mark.parametrize("cls, word", ALL_KINDS)
-def test_shapes(cls, word, shape, classes, text):
-    v = make(cls, "v", shape=shape)
+@pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
+def test_shapes(cls, word, bounds, shape, classes, text):
+    v = cls("v", shape=shape, **bounds)
     assert v.ndim == len(classes) and tuple(type(s) for s in v.shape) == classes
     assert repr(v).startswith(f"{word}Var(name='v', shape=[{text}]")
 
@@ -68,19 +60,19 @@ def test_array_bounds():
     assert type(w.lower_bound) is tx.Subscript and type(w.upper_bound) is tx.MulOp
 
 
-@pytest.mark.parametrize("cls, word", ALL_KINDS)
-def test_latex_and_description(cls, word):
-    v = make(cls, "v", latex="V", description="a var")
+@pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
+def test_latex_and_description(cls, word, bounds):
+    v = cls("v", latex="V", description="a var", **bounds)
     assert v.description == "a var" and repr(v).endswith(", latex='V', description='a var')")
     v.set_latex(None)
     assert repr(v).endswith(", description='a var')") and "latex=" not in repr(v)
     with pytest.raises(AttributeError):
         v.name = "w"
     with pytest.raises(TypeError):
-        make(cls, "x", [2])  # the arguments after the name are keyword-only
+        cls("x", [2], **bounds)  # the arguments after the name are keyword-only
 
 
-@pytest.mark.parametrize("cls, word", ALL_KINDS)
+@pytest.mark.parametrize("cls, word, bounds", DV_KINDS)
 @pytest.mark.parametrize("kwargs, exc, match", [
     ({"name": 1}, TypeError, r"^argument 'name': "),
     ({"shape": "ab"}, TypeError, r"^argument 'shape': Can't extract `str` to `Vec`$"),
@@ -90,11 +82,11 @@ def test_latex_and_description(cls, word):
      r"^the dimensionality of the BinaryVar \{ name: y \} must be zero, but is actually 1$"),
     ({"shape": "ab", "latex": 1}, TypeError, r"^argument 'shape': "),  # in argument order
 ])
-def test_construction_errors(cls, word, kwargs, exc, match):
+def test_construction_errors(cls, word, bounds, kwargs, exc, match):
     kwargs = dict(kwargs)
     name = kwargs.pop("name", "x")
     with pytest.raises(exc, match=match):
-        make(cls, name, **kwargs)
+        cls(name, **bounds, **kwargs)
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)
@@ -105,9 +97,8 @@ def test_construction_errors(cls, word, kwargs, exc, match):
     ("s", X2[0], NOT_A_BOUND),  # the lower bound is converted first
 ])
 def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
-    with pytest.raises(tx.ModelingError) as info:
+    with raises(tx.ModelingError, message):
         cls("x", shape=[2], lower_bound=lower, upper_bound=upper)
-    assert str(info.value) == message
 
 
 @pytest.mark.parametrize("cls, word, lower_words, upper_words", BOUNDED)
@@ -120,11 +111,9 @@ def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
 def test_bound_dimension_mismatch(cls, word, lower_words, upper_words, shape, lower, upper, which,
                                   bound_ndim, var_ndim):
     words = lower_words if which == "lower" else upper_words
-    with pytest.raises(tx.ModelingError) as info:
+    with raises(tx.ModelingError, f"the number of dimensions of a {which} bound (= {bound_ndim}) must be equal "
+                                  f"to zero or the number of {words} variable (= {var_ndim})"):
         cls("x", shape=shape, lower_bound=lower, upper_bound=upper)
-    assert str(info.value) == (
-        f"the number of dimensions of a {which} bound (= {bound_ndim}) must be equal to zero "
-        f"or the number of {words} variable (= {var_ndim})")
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)

@@ -1,4 +1,5 @@
-"""Evaluation and the timing records: arguments, getters, text, equality, constraint values."""
+"""Evaluation and the timing records: arguments, getters, text, equality, constraint values; the
+setters and ordering of every value class."""
 import math
 
 import numpy as np
@@ -16,21 +17,8 @@ FULL = dict(
 )
 
 
-def test_defaults_and_text():
-    e = tx.Evaluation()
-    assert str(e) == repr(e) == (
-        "Evaluation(energy=[], objective=[], constraint_violations={}, constraint_forall={}, "
-        "constraint_values=[], penalty={})"
-    )
-    assert e.energy.dtype == np.float64 and e.energy.shape == (0,)
-    assert repr(tx.Evaluation(**FULL)) == (
-        'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
-        'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
-        'penalty={"p": [0.5, 0.25]})'
-    )
-
-
 def test_getters_return_new_arrays():
+    assert tx.Evaluation().energy.dtype == np.float64 and tx.Evaluation().energy.shape == (0,)
     e = tx.Evaluation(**FULL)
     assert e.constraint_forall["c"].dtype == np.uint64 and e.constraint_forall["c"].shape == (2, 2)
     energy = e.energy
@@ -41,10 +29,7 @@ def test_getters_return_new_arrays():
     assert [list(d) for d in e.constraint_values] == [["c"], ["c"]]
 
 
-@pytest.mark.parametrize(
-    "forall, shape",
-    [([[0], [1]], (2, 1)), ([], (0, 0)), ([[]], (1, 0))],
-)
+@pytest.mark.parametrize("forall, shape", [([[0], [1]], (2, 1)), ([], (0, 0)), ([[]], (1, 0))])
 def test_forall_array_shape(forall, shape):
     assert tx.Evaluation(constraint_forall={"c": forall}).constraint_forall["c"].shape == shape
 
@@ -76,17 +61,6 @@ def test_arguments_refused(kwargs, exc, arg):
     assert e == tx.Evaluation(**FULL)  # unchanged
 
 
-@pytest.mark.parametrize("name", list(FULL))
-def test_setters_refuse_none_and_deletion(name):
-    e = tx.Evaluation(**FULL)
-    with pytest.raises(TypeError):
-        setattr(e, name, None)
-    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
-        delattr(e, name)
-    setattr(e, name, FULL[name])
-    assert e == tx.Evaluation(**FULL)
-
-
 def test_constraint_expr_values():
     e = tx.Evaluation(**FULL)
     # Paired position by position, up to the shorter list.
@@ -95,25 +69,19 @@ def test_constraint_expr_values():
         _ = tx.Evaluation(constraint_values=[{"d": [1.0]}]).constraint_expr_values
 
 
-@pytest.mark.parametrize("a, b, equal", [
-    (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
-    (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
-    (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
-    (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
-    (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
-])
-def test_evaluation_equality(a, b, equal):
-    assert (a == b, a != b) == (equal, not equal)
-    assert (a == 0) is False
-
-
-# --- timing records -----------------------------------------------------------------------
+# --- text, equality and the timing records ------------------------------------------------
 
 SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_problem_and_instance_data",
                  "fetch_result", "deserialize_solution"]
 
 
 @pytest.mark.parametrize("obj, text", [
+    (tx.Evaluation(), "Evaluation(energy=[], objective=[], constraint_violations={}, constraint_forall={}, "
+                      "constraint_values=[], penalty={})"),
+    (tx.Evaluation(**FULL),
+     'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
+     'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
+     'penalty={"p": [0.5, 0.25]})'),
     (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
     (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
     (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
@@ -124,7 +92,7 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
                                   "request_queue=None, fetch_problem_and_instance_data=None, "
                                   "fetch_result=None, deserialize_solution=None), total=1.5)"),
 ])
-def test_timing_text(obj, text):
+def test_text(obj, text):
     assert repr(obj) == str(obj) == text
 
 
@@ -141,32 +109,27 @@ def test_measuring_time_parts_are_copies():
     assert m2.solve.preprocess == 2.0
 
 
-@pytest.mark.parametrize("make, exc", [
-    (lambda: tx.SolvingTime(solve="1"), r"^argument 'solve': "),
-    (lambda: tx.SystemTime(fetch_result=[1.0]), r"^argument 'fetch_result': "),
-    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), r"^argument 'solve': "),
-    (lambda: tx.MeasuringTime(total="x"), r"^argument 'total': "),
+@pytest.mark.parametrize("make, arg", [
+    (lambda: tx.SolvingTime(solve="1"), "solve"),
+    (lambda: tx.SystemTime(fetch_result=[1.0]), "fetch_result"),
+    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), "solve"),
+    (lambda: tx.MeasuringTime(total="x"), "total"),
+    (lambda: tx.SampleSet(1, tx.Evaluation(), tx.MeasuringTime()), "record"),
+    (lambda: tx.SampleSet(tx.Record({}, []), {}, tx.MeasuringTime()), "evaluation"),
+    (lambda: tx.SampleSet(tx.Record({}, []), tx.Evaluation(), None), "measuring_time"),
+    (lambda: tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), []), "metadata"),
 ])
-def test_timing_arguments_refused(make, exc):
-    with pytest.raises(TypeError, match=exc):
+def test_timing_and_sample_set_arguments_refused(make, arg):
+    with pytest.raises(TypeError, match=rf"^argument '{arg}': "):
         make()
 
 
-@pytest.mark.parametrize(
-    "cls, field",
-    [(tx.SolvingTime, "solve"), (tx.SystemTime, "fetch_result"), (tx.MeasuringTime, "total"),
-     (tx.MeasuringTime, "solve")],
-)
-def test_timing_setters(cls, field):
-    obj = cls()
-    with pytest.raises(TypeError):
-        setattr(obj, field, "x")
-    assert obj == cls()
-    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
-        delattr(obj, field)
-
-
 @pytest.mark.parametrize("a, b, equal", [
+    (tx.Evaluation(**FULL), tx.Evaluation(**FULL), True),
+    (tx.Evaluation(energy=[math.nan]), tx.Evaluation(energy=[math.nan]), False),
+    (tx.Evaluation(energy=[0.0]), tx.Evaluation(energy=[-0.0]), True),
+    (tx.Evaluation(penalty={"p": []}), tx.Evaluation(), False),
+    (tx.Evaluation(constraint_values=[{}]), tx.Evaluation(), False),
     (tx.SolvingTime(solve=math.nan), tx.SolvingTime(solve=math.nan), False),
     (tx.SolvingTime(solve=1), tx.SolvingTime(solve=1.0), True),
     (tx.SolvingTime(), tx.SolvingTime(solve=0.0), False),
@@ -176,12 +139,42 @@ def test_timing_setters(cls, field):
      tx.MeasuringTime(system=tx.SystemTime(request_queue=math.nan)), False),
     (tx.MeasuringTime(), tx.MeasuringTime(), True),
 ])
-def test_timing_equality(a, b, equal):
+def test_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
 
 
-@pytest.mark.parametrize("obj", [tx.Evaluation(), tx.SolvingTime(), tx.SystemTime(), tx.MeasuringTime()])
+# --- every value class ----------------------------------------------------------------------
+
+RECORD = tx.Record({"x": [np.eye(2)]}, [1])
+SAMPLE_SET = tx.SampleSet(RECORD, tx.Evaluation(**FULL), tx.MeasuringTime(total=1.0), {"a": 1})
+
+
+@pytest.mark.parametrize("make, name, bad", [
+    *[(lambda: tx.Evaluation(**FULL), name, None) for name in FULL],
+    (tx.SolvingTime, "solve", "x"), (tx.SystemTime, "fetch_result", "x"), (tx.MeasuringTime, "total", "x"),
+    (tx.MeasuringTime, "solve", "x"),
+    (lambda: tx.Record(RECORD.solution, [1]), "solution", None),
+    (lambda: tx.Record(RECORD.solution, [1]), "num_occurrences", None),
+    *[(lambda: tx.SampleSet.from_dict(SAMPLE_SET.to_dict()), name, bad) for name, bad in [
+        ("record", None), ("evaluation", 1), ("measuring_time", None), ("metadata", None), ("metadata", [])]],
+])
+def test_setters_refuse_wrong_types_and_deletion(make, name, bad):
+    obj = make()
+    with pytest.raises(TypeError):
+        setattr(obj, name, bad)
+    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
+        delattr(obj, name)
+    assert obj == make()
+    setattr(obj, name, getattr(make(), name))  # what a getter reads can be written back
+    assert obj == make()
+
+
+@pytest.mark.parametrize("obj", [tx.Evaluation(), tx.SolvingTime(), tx.SystemTime(), tx.MeasuringTime(), RECORD,
+                                 SAMPLE_SET], ids=lambda o: type(o).__name__)
 @pytest.mark.parametrize("op", ["<", "<=", ">", ">="])
 def test_ordering_refused(obj, op):
     with pytest.raises(TypeError, match=rf"^Comparison '{op}' not supported for {type(obj).__name__}$"):
         eval(f"obj {op} obj")
+    with pytest.raises(TypeError, match="not supported between instances"):
+        eval(f"obj {op} 1")
+    assert (obj == 1) is False

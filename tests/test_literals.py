@@ -59,8 +59,8 @@ def test_number_lit_rejects(arg):
 
 
 def test_number_lit_keyword_and_read_only():
-    lit = tx.NumberLit(value=-5)
-    assert (lit.value, str(lit), repr(lit)) == (-5, "-5", "NumberLit(value=-5)")
+    lit = tx.NumberLit(value=-5)  # its text: test_number_format
+    assert lit.value == -5
     with pytest.raises(AttributeError):
         lit.value = 1
 
@@ -75,18 +75,16 @@ def test_number_lit_keyword_and_read_only():
 def test_placeholder_attributes_and_text(args, kwargs, expected):
     p = tx.Placeholder(*args, **kwargs)
     name = kwargs.get("name", args[0] if args else None)
-    assert p.name == name and str(p) == name
-    assert p.ndim == kwargs.get("ndim", 0) and p.description == kwargs.get("description")
-    assert repr(p) == expected
+    assert (p.name, str(p), p.ndim, p.description, repr(p)) == (
+        name, name, kwargs.get("ndim", 0), kwargs.get("description"), expected)
     with pytest.raises(AttributeError):
         p.ndim = 1
 
 
 def test_placeholder_set_latex():
     p = tx.Placeholder("a", ndim=1, description="d")
-    assert p.set_latex("\\alpha") is None
+    assert p.set_latex("\\alpha") is None and str(p) == "a"
     assert repr(p) == "Placeholder(name='a', ndim=1, latex='\\alpha', description='d')"
-    assert str(p) == "a"
     p.set_latex()
     assert repr(p) == "Placeholder(name='a', ndim=1, description='d')"
 

@@ -92,10 +92,8 @@ def test_registered_object_identity(name):
         assert isinstance(obj, type) and obj.__doc__
 
 
-@pytest.mark.parametrize(
-    "name, signature",
-    [(n, s) for n, s in {**FUNCTIONS, **CLASSES}.items() if s is not None and hasattr(tx, n)],
-)
+@pytest.mark.parametrize("name, signature",
+                         [(n, s) for n, s in {**FUNCTIONS, **CLASSES}.items() if s is not None and hasattr(tx, n)])
 def test_text_signature(name, signature):
     obj = getattr(tx, name)
     assert obj.__text_signature__ == signature

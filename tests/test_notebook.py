@@ -22,12 +22,8 @@ def code_cells(nb):
 
 
 def latex_outputs(cell):
-    return [
-        out["data"]["text/latex"]
-        for out in cell.get("outputs", [])
-        if out.get("output_type") in ("execute_result", "display_data")
-        and "text/latex" in out.get("data", {})
-    ]
+    return [out["data"]["text/latex"] for out in cell.get("outputs", [])
+            if out.get("output_type") in ("execute_result", "display_data") and "text/latex" in out.get("data", {})]
 
 
 @pytest.fixture(scope="module")
@@ -38,13 +34,8 @@ def stored():
 @pytest.fixture(scope="module")
 def executed(stored):
     nb = copy.deepcopy(stored)
-    client = NotebookClient(
-        nb,
-        kernel_name="python3",
-        timeout=180,
-        resources={"metadata": {"path": str(NOTEBOOK.parent)}},
-    )
-    client.execute()
+    resources = {"metadata": {"path": str(NOTEBOOK.parent)}}
+    NotebookClient(nb, kernel_name="python3", timeout=180, resources=resources).execute()
     return nb
 
 
@@ -66,10 +57,9 @@ def cell_values(stored):
 
 def test_notebook_runs_cleanly(executed):
     for cell in code_cells(executed):
-        kinds = [out.get("output_type") for out in cell.get("outputs", [])]
-        assert "error" not in kinds, cell.source
-        streams = [out for out in cell.get("outputs", []) if out.get("name") == "stderr"]
-        assert streams == [], cell.source
+        bad = [out for out in cell.get("outputs", [])
+               if out.get("output_type") == "error" or out.get("name") == "stderr"]
+        assert not bad, cell.source
 
 
 def test_displayed_latex_is_the_objects_latex(executed, cell_values):
@@ -77,19 +67,14 @@ def test_displayed_latex_is_the_objects_latex(executed, cell_values):
     assert len(cells) == len(cell_values)
     for cell, value in zip(cells, cell_values):
         latex = value._repr_latex_() if value is not None and hasattr(value, "_repr_latex_") else None
-        if latex is not None:  # a pandas table has the method but shows no LaTeX
-            assert latex_outputs(cell) == [latex], cell.source
-        else:
-            assert latex_outputs(cell) == [], cell.source
+        # a pandas table has the method but shows no LaTeX
+        assert latex_outputs(cell) == ([] if latex is None else [latex]), cell.source
 
 
-REFRESH = (
-    "the outputs saved in examples/quickstart.ipynb are stale; refresh them with\n"
-    "  .venv/bin/python -c \"import nbformat, nbclient; p = 'examples/quickstart.ipynb'; "
-    "nb = nbformat.read(p, 4); nbclient.NotebookClient(nb, kernel_name='python3', record_timing=False)"
-    ".execute(); "
-    "nbformat.write(nb, p)\""
-)
+REFRESH = ("the outputs saved in examples/quickstart.ipynb are stale; refresh them with\n"
+           "  .venv/bin/python -c \"import nbformat, nbclient; p = 'examples/quickstart.ipynb'; "
+           "nb = nbformat.read(p, 4); nbclient.NotebookClient(nb, kernel_name='python3', record_timing=False)"
+           ".execute(); nbformat.write(nb, p)\"")
 
 
 def test_stored_outputs_are_current(stored, executed):

@@ -11,7 +11,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import tarvex as tx
-from conftest import problem
+from conftest import custom, problem
 from wire_schema import peer
 
 U64 = (1 << 64) - 1
@@ -108,15 +108,13 @@ def model():
 def test_shared_subtree_is_one_node(model):
     N, x, i = model
     e = read(x[i] * x[i]).expr
-    nodes = e.expr_nodes
-    assert [kind(n) for n in nodes].count("subscript") == 1
-    assert [kind(n) for n in nodes].count("element") == 1
-    root = nodes[e.root_id]
-    assert e.root_id == len(nodes) - 1
+    nodes, root = e.expr_nodes, e.expr_nodes[e.root_id]
+    kinds = [kind(n) for n in nodes]
+    assert (kinds.count("subscript"), kinds.count("element"), e.root_id) == (1, 1, len(nodes) - 1)
     assert kind(root) == "commutative_op" and root.commutative_op.kind == 2
     (t, u) = root.commutative_op.term_ids
-    assert t == u and kind(nodes[t]) == "subscript"
     sub = nodes[t].subscript
+    assert t == u and kind(nodes[t]) == "subscript"
     assert sub.type == 3 and nodes[sub.variable_id].decision_var.name == "x"
 
 
@@ -141,19 +139,16 @@ def test_ids_are_new_uuids_and_nothing_else_changes(model):
     assert all(UUID4.match(s) for s in ids) and len(set(ids)) == len(ids)
     for h in (first, second):
         h.id = h.constraint.id = h.constraint.left.id = h.constraint.right.id = ""
-    assert first == second
-    assert first.version == 1 and first.constraint.sense == 2
-    assert first.constraint.HasField("forall_list") and not first.constraint.forall_list.indices
-    assert not first.constraint.forall_list.expr_nodes
+    assert first == second and (first.version, first.constraint.sense) == (1, 2)
+    forall = first.constraint.forall_list
+    assert first.constraint.HasField("forall_list") and not forall.indices and not forall.expr_nodes
 
 
 def test_variable_bounds(model):
     N, x, i = model
-    nodes = read(x).expr.expr_nodes
-    v = nodes[-1].decision_var
+    v = read(x).expr.expr_nodes[-1].decision_var
     assert v.type == 1 and not v.HasField("lower_bound") and not v.HasField("upper_bound")
-    a = tx.Placeholder("a", ndim=1)
-    y = tx.IntegerVar("y", shape=(N,), lower_bound=0, upper_bound=a)
+    y = tx.IntegerVar("y", shape=(N,), lower_bound=0, upper_bound=tx.Placeholder("a", ndim=1))
     nodes = read(y).expr.expr_nodes
     v = nodes[-1].decision_var
     assert v.type == 2 and (v.lower_bound.type, v.upper_bound.type) == (1, 2)
@@ -170,16 +165,15 @@ def test_forall_list_and_problem(model):
     assert body.name == "p" and body.sense == 2 and set(body.constraints) == {"c"}
     forall = body.custom_penalty_terms["t"].forall_list
     assert [ix.HasField("condition_id") for ix in forall.indices] == [False, True]
-    cond = forall.expr_nodes[forall.indices[1].condition_id]
-    assert cond.binary_op.kind == 4  # !=
+    assert forall.expr_nodes[forall.indices[1].condition_id].binary_op.kind == 4  # !=
     assert forall.expr_nodes[forall.indices[0].element_id].element.name == "i"
 
 
 @pytest.mark.parametrize("build, before, after", [
-    (lambda a, b: latexed(a + 1) + 2, "a + 1 + 2", "a + 3"),
-    (lambda a, b: latexed(2 * a) * 3, None, "6 * a"),
-    (lambda a, b: latexed(a + 0.5) - 0.5, None, "a"),  # one term left: written alone
-    (lambda a, b: latexed(a + 1) + b, None, "a + 1 + b"),
+    (lambda a, b: custom(a + 1, "L") + 2, "a + 1 + 2", "a + 3"),
+    (lambda a, b: custom(2 * a, "L") * 3, None, "6 * a"),
+    (lambda a, b: custom(a + 0.5, "L") - 0.5, None, "a"),  # one term left: written alone
+    (lambda a, b: custom(a + 1, "L") + b, None, "a + 1 + b"),
 ])
 def test_custom_latex_sums_are_rebuilt(build, before, after):
     e = build(tx.Placeholder("a"), tx.Placeholder("b"))
@@ -188,12 +182,10 @@ def test_custom_latex_sums_are_rebuilt(build, before, after):
 
 
 def test_wrong_argument_lists_every_attempt():
-    with pytest.raises(TypeError) as err:
+    with pytest.raises(TypeError, match="^argument 'obj': failed to extract enum SerializableObject") as err:
         tx.to_protobuf(object())
-    msg = str(err.value)
-    assert msg.startswith("argument 'obj': failed to extract enum SerializableObject")
     for variant in ("Problem", "Constraint", "CustomPenaltyTerm", "Expression", "ConditionalExpr"):
-        assert f"- variant {variant} ({variant})" in msg
+        assert f"- variant {variant} ({variant})" in str(err.value)
     with pytest.raises(TypeError, match="^argument 'buf': "):
         tx.from_protobuf(bytearray(b""))
 
@@ -202,15 +194,13 @@ def test_dag_and_deep_tree_serialize_in_time():
     e = tx.Placeholder("a")
     for _ in range(60):
         e = tx.abs(e) + tx.abs(e)
-    nodes = read(e).expr.expr_nodes  # 2^60 paths: walked per distinct node
-    assert len(nodes) == 121
+    assert len(read(e).expr.expr_nodes) == 121  # 2^60 paths: walked per distinct node
     back = tx.from_protobuf(tx.to_protobuf(e))
     assert isinstance(back, tx.AddOp) and len(read(back).expr.expr_nodes) == 121
     deep = tx.Placeholder("a")
     for _ in range(10**6):
         deep = tx.abs(deep)
-    buf = tx.to_protobuf(deep)
-    assert isinstance(tx.from_protobuf(buf), tx.AbsOp)
+    assert isinstance(tx.from_protobuf(tx.to_protobuf(deep)), tx.AbsOp)
 
 
 # ---------------------------------------------------------------------------------------
@@ -330,8 +320,7 @@ CASES = [
 def test_bad_input(buf, exc, message, capfd):
     with pytest.raises(exc) as err:
         tx.from_protobuf(buf)
-    assert type(err.value) is exc
-    assert str(err.value).startswith(message)
+    assert type(err.value) is exc and str(err.value).startswith(message)
     assert capfd.readouterr() == ("", "")  # the module logs nothing
 
 
@@ -347,9 +336,7 @@ def test_bad_input(buf, exc, message, capfd):
 ])
 def test_hand_made_messages(buf, expected, cls):
     obj = tx.from_protobuf(buf)
-    assert type(obj) is cls
-    if expected is not None:
-        assert str(obj) == expected
+    assert type(obj) is cls and expected in (None, str(obj))
 
 
 @pytest.mark.parametrize("body, cls", [
@@ -360,8 +347,7 @@ def test_hand_made_messages(buf, expected, cls):
 ])
 def test_shared_references_decode_in_linear_time(body, cls):
     nodes = [X] + [comm(1, k, k) for k in range(100)]  # 2**100 paths
-    obj = tx.from_protobuf(body(nodes))  # built once per node; a walk per path would never end
-    assert isinstance(obj, cls)
+    assert isinstance(tx.from_protobuf(body(nodes)), cls)  # built once per node; a walk per path would never end
 
 
 def test_deep_chain_decodes():
@@ -434,14 +420,13 @@ def mutate(rng, buf, others):
 def run_mutations(rng, bufs, count):
     outcomes = {"model": 0, "error": 0}
     for n in range(count):
-        buf = mutate(rng, bufs[n % len(bufs)], bufs)
         try:
-            obj = tx.from_protobuf(buf)
+            obj = tx.from_protobuf(mutate(rng, bufs[n % len(bufs)], bufs))
         except ALLOWED:
             outcomes["error"] += 1
-            continue
-        str(obj)
-        outcomes["model"] += 1
+        else:
+            str(obj)
+            outcomes["model"] += 1
     return outcomes
 
 
@@ -489,11 +474,6 @@ OPS = [
 ]
 
 
-def latexed(obj):
-    obj.set_latex("L")
-    return obj
-
-
 def texts(o):
     if isinstance(o, tx.Problem):
         return (o.name, o.sense, str(o.objective),
@@ -515,7 +495,7 @@ def test_round_trip(steps):
         except errors:
             continue
         mark = mark and isinstance(out, (tx.AddOp, tx.MulOp))
-        objects.append((latexed(out) if mark else out, lx or rx or mark))
+        objects.append((custom(out, "L") if mark else out, lx or rx or mark))
         try:
             problem += out
         except errors:

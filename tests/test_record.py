@@ -6,6 +6,7 @@ from hypothesis import strategies as st
 from hypothesis.extra import numpy as hnp
 
 import tarvex as tx
+from conftest import raises
 
 SOLUTION_ERROR = (
     "Failed to extract a solution. The solution must be a dict of str to a list of numpy.ndarray or "
@@ -45,19 +46,16 @@ def test_solution_kind(solution, dense):
     ("byte-swapped float64", {"x": [A23.astype(">f8")]}),
 ])
 def test_solution_refused(label, solution):
-    with pytest.raises(TypeError) as err:
+    with raises(TypeError, "argument 'solution': " + SOLUTION_ERROR):
         tx.Record(solution, [])
-    assert str(err.value) == "argument 'solution': " + SOLUTION_ERROR
     r = tx.Record({"x": [COO23]}, [1])
     with pytest.raises(TypeError, match=r"^Failed to extract a solution\."):
         r.solution = solution
     assert r.solution == {"x": [COO23]}  # unchanged
 
 
-@pytest.mark.parametrize(
-    "counts, exc",
-    [([-1], OverflowError), ("12", TypeError), ([1.5], TypeError), (5, TypeError), ([2**64], OverflowError)],
-)
+@pytest.mark.parametrize("counts, exc", [([-1], OverflowError), ("12", TypeError), ([1.5], TypeError),
+                                         (5, TypeError), ([2**64], OverflowError)])
 def test_num_occurrences_refused(counts, exc):
     with pytest.raises(exc, match=r"^argument 'num_occurrences': "):
         tx.Record({}, counts)
@@ -103,20 +101,12 @@ def test_sparse_form_in_python():
     assert tx.Record({"x": [COO23]}, [1, 2, 3]).num_occurrences == [1, 2, 3]  # lengths are not checked
 
 
-@pytest.mark.parametrize("name", ["solution", "num_occurrences"])
-def test_property_deletion_refused(name):
-    r = tx.Record({}, [])
-    with pytest.raises(AttributeError, match=r"^can't delete attribute$"):
-        delattr(r, name)
-
-
 # --- dense and sparse ---------------------------------------------------------------------
 
 
-def test_to_sparse_and_back():
+def test_to_sparse_and_back():  # arbitrary arrays: test_dense_sparse_round_trip
     r = tx.Record({"x": [A23]}, [1])
     assert r.to_sparse().solution == {"x": [COO23]}
-    np.testing.assert_array_equal(r.to_sparse().to_dense().solution["x"][0], A23)
     assert r.to_dense() == r and r.to_sparse().to_sparse() == r.to_sparse()
 
 
@@ -154,9 +144,8 @@ def test_to_dense_refuses_entries_outside_the_shape(coo, exc, message):
 
 
 def test_to_dense_sizes_the_whole_record_first():
-    r = tx.Record({"x": [((), [], (2**27,))] * 3}, [1, 1, 1])
     with pytest.raises(ValueError, match="would hold more than"):
-        r.to_dense()
+        tx.Record({"x": [((), [], (2**27,))] * 3}, [1, 1, 1]).to_dense()
 
 
 def test_to_dense_later_values_overwrite():
@@ -208,10 +197,8 @@ def test_text_abbreviation(shape, text):
 
 
 def test_text_abbreviates_outer_axes_to_three_and_three():
-    r = tx.Record({"x": [np.zeros((10, 10, 5))]}, [1])
-    body = repr(r)
-    assert body.count("\n\n") == 6  # 3 blocks, "...", 3 blocks
-    assert body.count("...") == 1
+    body = repr(tx.Record({"x": [np.zeros((10, 10, 5))]}, [1]))
+    assert (body.count("\n\n"), body.count("...")) == (6, 1)  # 3 blocks, "...", 3 blocks
 
 
 @pytest.mark.parametrize("a, b, equal", [
@@ -224,13 +211,3 @@ def test_text_abbreviates_outer_axes_to_three_and_three():
 ])
 def test_equality(a, b, equal):
     assert (a == b, a != b) == (equal, not equal)
-
-
-@pytest.mark.parametrize("op", ["<", "<=", ">", ">="])
-def test_ordering_refused(op):
-    r = tx.Record({}, [])
-    with pytest.raises(TypeError, match=rf"^Comparison '{op}' not supported for Record$"):
-        eval(f"r {op} r")
-    with pytest.raises(TypeError, match="not supported between instances"):
-        eval(f"r {op} 1")
-    assert (r == 1) is False

@@ -1,6 +1,7 @@
 import pytest
 
 import tarvex as tx
+from conftest import raises
 
 a, b, c, N = (tx.Placeholder(s) for s in ("a", "b", "c", "N"))
 A = tx.Placeholder("A", ndim=2)
@@ -66,17 +67,8 @@ def test_walk_is_top_down_and_changed_nodes_are_not_opened():
     assert tx.is_same(tx.replace(expr, replacer), c + reduction)
     # The product a * b is replaced whole. The reduction offers its operand only: neither
     # its index nor its condition.
-    assert seen == [
-        "AddOp:" + str(expr),
-        "MulOp:a * b",
-        "SumOp:" + str(reduction),
-        "MulOp:" + str(X2[i, j] * a),
-        "Subscript:X[i, j]",
-        "BinaryVar:X",
-        "Element:i",
-        "Element:j",
-        "Placeholder:a",
-    ]
+    assert seen == ["AddOp:" + str(expr), "MulOp:a * b", "SumOp:" + str(reduction), "MulOp:" + str(X2[i, j] * a),
+                    "Subscript:X[i, j]", "BinaryVar:X", "Element:i", "Element:j", "Placeholder:a"]
 
 
 def test_leaves_are_taken_without_comparison():
@@ -89,14 +81,12 @@ def test_leaves_are_taken_without_comparison():
         return tx.Placeholder("a", latex="L") if isinstance(node, tx.Placeholder) else node
 
     result = tx.replace(a + i, replacer)
-    assert seen == ["a + i", "a", "i"]
-    assert "L" in result.terms[0]._repr_latex_()
+    assert seen == ["a + i", "a", "i"] and "L" in result.terms[0]._repr_latex_()
 
 
 def test_rebuilt_sums_are_not_folded():
     result = tx.replace(a + 1, swap(a, 2))
-    assert type(result) is tx.AddOp
-    assert [repr(t) for t in result.terms] == ["NumberLit(value=2)", "NumberLit(value=1)"]
+    assert type(result) is tx.AddOp and [repr(t) for t in result.terms] == ["NumberLit(value=2)", "NumberLit(value=1)"]
     assert str(tx.replace(2 * a, swap(a, 3))) == "2 * 3"
 
 
@@ -122,9 +112,8 @@ def test_custom_latex_is_kept_on_unchanged_nodes_only():
      TypeError, "failed to convert into expression."),
 ])
 def test_replace_errors(expr, replacer, exc, message):
-    with pytest.raises(exc) as info:
+    with raises(exc, message):
         tx.replace(expr, replacer)
-    assert str(info.value) == message
 
 
 class Refused(Exception):
@@ -133,8 +122,7 @@ class Refused(Exception):
 
 @pytest.mark.parametrize("failing", [tx.AddOp, tx.MulOp, tx.SumOp, tx.Subscript, tx.Placeholder, tx.NumberLit])
 def test_replacer_exceptions_propagate_from_every_node(failing):
-    calls_after = []
-    raised = []
+    calls_after, raised = [], []
 
     def replacer(node):
         if raised:
@@ -146,8 +134,7 @@ def test_replacer_exceptions_propagate_from_every_node(failing):
 
     with pytest.raises(Refused) as info:
         tx.replace(a * 2 + tx.sum(i, A[i, i]), replacer)
-    assert info.value is raised[0]
-    assert calls_after == []
+    assert info.value is raised[0] and calls_after == []
 
 
 def test_replace_arguments():
@@ -186,9 +173,6 @@ def test_is_same(src, dst, same):
     (tx.Problem("p"), tx.Problem("p"), "Problem", "Problem"),
 ])
 def test_is_same_refuses_different_or_unsupported_types(src, dst, src_name, dst_name):
-    with pytest.raises(TypeError) as info:
+    with raises(TypeError, f"the type of src (= {src_name}) is different from the type of dst (= {dst_name}), "
+                           "or one of them is unsupported type"):
         tx.is_same(src, dst)
-    assert str(info.value) == (
-        f"the type of src (= {src_name}) is different from the type of dst (= {dst_name}), "
-        "or one of them is unsupported type"
-    )

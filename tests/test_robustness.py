@@ -14,7 +14,6 @@ from hypothesis import strategies as st
 import tarvex as tx
 
 
-
 class Hostile(Exception):
     """Raised by the hooks of the hostile values below."""
 

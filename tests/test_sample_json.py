@@ -52,18 +52,6 @@ def test_dict_forms():
                                  "constraint_values", "penalty"]
 
 
-@pytest.mark.parametrize("cls, d, expected", [
-    (tx.Record, {}, tx.Record({}, [])),
-    (tx.Record, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
-    (tx.Evaluation, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
-    (tx.SolvingTime, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
-    (tx.MeasuringTime, {}, tx.MeasuringTime()),
-    (tx.MeasuringTime, {"system": {"fetch_result": 1.0}}, tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
-])
-def test_from_dict(cls, d, expected):
-    assert cls.from_dict(d) == expected
-
-
 @pytest.mark.parametrize("cls, arg, exc, message", [
     (tx.Record, [], TypeError, r"^argument 'dict': "),
     (tx.Evaluation, {"energy": None}, TypeError, None),
@@ -80,18 +68,26 @@ def test_from_dict_refused(cls, arg, exc, message):
 # --- reading ------------------------------------------------------------------------------
 
 
-@pytest.mark.parametrize("cls, text, expected", [
-    (tx.SolvingTime, "{}", tx.SolvingTime()),
-    (tx.SolvingTime, ' { "solve" : 1 , "unknown": {"a": [1, {"b": null}]} } ', tx.SolvingTime(solve=1.0)),
-    (tx.SolvingTime, "[1, null]", tx.SolvingTime(preprocess=1.0)),  # array in field order
-    (tx.SolvingTime, '{"sol\\u0076e": 2}', tx.SolvingTime(solve=2.0)),  # escaped key
-    (tx.MeasuringTime, '{"total":3,"system":[],"solve":{}}', tx.MeasuringTime(total=3.0)),
-    (tx.Record, '{"num_occurrences":[1],"solution":{"Dense":{"x":[{"data":[5],"dim":[],"v":1}]}}}',
+@pytest.mark.parametrize("read, arg, expected", [
+    (tx.Record.from_dict, {}, tx.Record({}, [])),
+    (tx.Record.from_dict, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
+    (tx.Evaluation.from_dict, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
+    (tx.SolvingTime.from_dict, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
+    (tx.MeasuringTime.from_dict, {}, tx.MeasuringTime()),
+    (tx.MeasuringTime.from_dict, {"system": {"fetch_result": 1.0}},
+     tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
+    (tx.SolvingTime.from_json, "{}", tx.SolvingTime()),
+    (tx.SolvingTime.from_json, ' { "solve" : 1 , "unknown": {"a": [1, {"b": null}]} } ',
+     tx.SolvingTime(solve=1.0)),
+    (tx.SolvingTime.from_json, "[1, null]", tx.SolvingTime(preprocess=1.0)),  # array in field order
+    (tx.SolvingTime.from_json, '{"sol\\u0076e": 2}', tx.SolvingTime(solve=2.0)),  # escaped key
+    (tx.MeasuringTime.from_json, '{"total":3,"system":[],"solve":{}}', tx.MeasuringTime(total=3.0)),
+    (tx.Record.from_json, '{"num_occurrences":[1],"solution":{"Dense":{"x":[{"data":[5],"dim":[],"v":1}]}}}',
      tx.Record({"x": [np.array(5.0)]}, [1])),
-    (tx.Record, '[{"Sparse":{"y":[[[[2]],[1],[3]]]}},[1]]', tx.Record({"y": [(([2],), [1.0], (3,))]}, [1])),
+    (tx.Record.from_json, '[{"Sparse":{"y":[[[[2]],[1],[3]]]}},[1]]', tx.Record({"y": [(([2],), [1.0], (3,))]}, [1])),
 ])
-def test_from_json(cls, text, expected):
-    assert cls.from_json(text) == expected
+def test_from_dict_and_json(read, arg, expected):
+    assert read(arg) == expected
 
 
 def test_null_in_number_lists_reads_as_nan():

@@ -189,19 +189,15 @@ def test_written_model_read_back_has_the_same_optimum(tmp_path, suffix):
 def with_part(part):
     """x + y over two continuous variables in [0, 1], with `part(x, y)` added."""
     x, y = (tx.ContinuousVar(n, lower_bound=0, upper_bound=1) for n in "xy")
-    p = tx.Problem("p")
-    p += x + y
-    p += part(x, y)
-    return lambda: (Instance(p, {}), None)
+    return lambda: (Instance(problem("p", x + y, part(x, y)), {}), None)
 
 
 def test_compiled_rows_and_columns():
     c, x = tx.Placeholder("c", ndim=2), tx.BinaryVar("x", shape=(3, 3))
     i, j = tx.Element("i", belong_to=3), tx.Element("j", belong_to=3)
-    p = tx.Problem("assignment")
-    p += tx.sum([i, j], c[i, j] * x[i, j])
-    p += tx.Constraint("row", tx.sum(j, x[i, j]) == 1, forall=i)
-    p += tx.Constraint("col", tx.sum(i, x[i, j]) <= 1, forall=j)
+    p = problem("assignment", tx.sum([i, j], c[i, j] * x[i, j]),
+                tx.Constraint("row", tx.sum(j, x[i, j]) == 1, forall=i),
+                tx.Constraint("col", tx.sum(i, x[i, j]) <= 1, forall=j))
     m = Instance(p, {"c": np.arange(1.0, 10.0).reshape(3, 3)})._compile()
     assert m["variables"] == [("x", "binary", (3, 3), 0)]
     assert m["objective"]["linear_value"].tolist() == list(range(1, 10))
