@@ -4,6 +4,11 @@
 #include "print/latex.hpp"
 #include "print/printer.hpp"
 
+#include <cstring>
+#include <deque>
+#include <string>
+#include <type_traits>
+
 namespace tarvex::py {
 
 std::array<ClassInfo, kClassCount> detail::g_classes;
@@ -20,6 +25,50 @@ PyObject* refuse_new(PyTypeObject*, PyObject*, PyObject*) {
 }
 
 int accept_init(PyObject*, PyObject*, PyObject*) { return 0; }
+
+// Freed objects of the expression (or condition) classes, kept for reuse: objects of every
+// class of a kind have the same size, and a reused one takes its new type.
+struct Pool {
+  static constexpr int kCapacity = 256;
+  PyObject* items[kCapacity];
+  int count = 0;
+};
+Pool g_expr_pool, g_cond_pool;
+
+template <class Obj>
+Pool& pool_of() {
+  if constexpr (std::is_same_v<Obj, ExprPyObject>) {
+    return g_expr_pool;
+  } else {
+    return g_cond_pool;
+  }
+}
+
+// A new object of `type`, with its holder not yet built (nullptr with an exception set).
+template <class Obj>
+PyObject* alloc_tree_object(PyTypeObject* type, destructor own_dealloc) {
+  if (type->tp_dealloc != own_dealloc) return type->tp_alloc(type, 0);  // a Python subclass
+  Pool& pool = pool_of<Obj>();
+  void* mem = pool.count > 0 ? pool.items[--pool.count] : PyObject_Malloc(sizeof(Obj));
+  if (!mem) return PyErr_NoMemory();
+  return PyObject_Init(static_cast<PyObject*>(mem), type);
+}
+
+template <class Obj>
+void dealloc_tree_object(PyObject* self, destructor own_dealloc) {
+  PyTypeObject* type = Py_TYPE(self);
+  using Holder = decltype(Obj::holder);
+  reinterpret_cast<Obj*>(self)->holder.~Holder();
+  Pool& pool = pool_of<Obj>();
+  if (type->tp_dealloc != own_dealloc) {
+    type->tp_free(self);  // a Python subclass, called through its own deallocator
+  } else if (pool.count < Pool::kCapacity) {
+    pool.items[pool.count++] = self;
+  } else {
+    PyObject_Free(self);
+  }
+  Py_DECREF(type);
+}
 
 template <PrintMode M>
 PyObject* expr_text(PyObject* self) {
@@ -85,24 +134,44 @@ bool is_instance(PyObject* o, ClassId id) {
   return t && (Py_TYPE(o) == t || PyType_IsSubtype(Py_TYPE(o), t));
 }
 
+void detail::expr_dealloc(PyObject* self) { dealloc_tree_object<ExprPyObject>(self, &expr_dealloc); }
+void detail::cond_dealloc(PyObject* self) { dealloc_tree_object<CondPyObject>(self, &cond_dealloc); }
+
 PyObject* wrap(ClassId id, Expression e, PyTypeObject* type) {
-  const ClassInfo* info = id == ClassId::Count ? nullptr : &class_info(id);
-  if (!info || !info->type || !info->construct_expr)
+  PyTypeObject* t = id == ClassId::Count ? nullptr : type_of(id);
+  if (!t || t->tp_dealloc != &detail::expr_dealloc)
     return raise(internal_error("no Python class for this expression node"));
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type ? type : info->type)));
-  info->construct_expr(nb::inst_ptr<void>(obj), std::move(e));
-  nb::inst_mark_ready(obj);
-  return obj.release().ptr();
+  PyObject* o = alloc_tree_object<ExprPyObject>(type ? type : t, &detail::expr_dealloc);
+  if (o) new (&reinterpret_cast<ExprPyObject*>(o)->holder) ExprHolder(std::move(e));
+  return o;
 }
 
 PyObject* wrap(ClassId id, Condition c, PyTypeObject* type) {
-  const ClassInfo* info = id == ClassId::Count ? nullptr : &class_info(id);
-  if (!info || !info->type || !info->construct_cond)
+  PyTypeObject* t = id == ClassId::Count ? nullptr : type_of(id);
+  if (!t || t->tp_dealloc != &detail::cond_dealloc)
     return raise(internal_error("no Python class for this condition node"));
-  nb::object obj = nb::inst_alloc(nb::handle(reinterpret_cast<PyObject*>(type ? type : info->type)));
-  info->construct_cond(nb::inst_ptr<void>(obj), std::move(c));
-  nb::inst_mark_ready(obj);
-  return obj.release().ptr();
+  PyObject* o = alloc_tree_object<CondPyObject>(type ? type : t, &detail::cond_dealloc);
+  if (o) new (&reinterpret_cast<CondPyObject*>(o)->holder) CondHolder(std::move(c));
+  return o;
+}
+
+void tree_class(ClassId id, nb::handle scope, const char* name, const char* doc, Slots& slots, bool cond) {
+  slots.add(Py_tp_dealloc, reinterpret_cast<void*>(cond ? &detail::cond_dealloc : &detail::expr_dealloc));
+  slots.add(Py_tp_doc, const_cast<char*>(doc));
+  // The dotted name gives the class its module; the type keeps a pointer to it. Messages of
+  // the interpreter name the class alone, as they do for the other classes.
+  static std::deque<std::string> names;
+  nb::object module = scope.attr("__name__");
+  const char* module_name = PyUnicode_AsUTF8(module.ptr());
+  if (!module_name) throw nb::python_error();
+  const std::string& full = names.emplace_back(std::string(module_name) + "." + name);
+  PyType_Spec spec{full.c_str(), int(cond ? sizeof(CondPyObject) : sizeof(ExprPyObject)), 0,
+                   Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, const_cast<PyType_Slot*>(slots.finish())};
+  nb::object type = nb::steal(PyType_FromSpec(&spec));
+  if (!type) throw nb::python_error();
+  reinterpret_cast<PyTypeObject*>(type.ptr())->tp_name = full.c_str() + (full.size() - std::strlen(name));
+  scope.attr(name) = type;
+  class_info(id).type = reinterpret_cast<PyTypeObject*>(type.ptr());  // the scope keeps it alive
 }
 
 Slots& Slots::no_constructor() {

@@ -97,14 +97,24 @@ class CondHolder {
  private:
   Condition tree_;
 };
-template <ClassId K>
-struct ExprObject : ExprHolder {
-  using ExprHolder::ExprHolder;
+
+// Objects of the expression and condition classes are plain CPython objects, the header and
+// one handle, without the generic instance machinery of the other classes (a registry of
+// C++ addresses, a state word): they are the objects that model building makes by the
+// million. Objects of the classes themselves (not of Python subclasses) are kept for reuse
+// when freed. Everything runs under the GIL.
+struct ExprPyObject {
+  PyObject_HEAD
+  ExprHolder holder;
 };
-template <ClassId K>
-struct CondObject : CondHolder {
-  using CondHolder::CondHolder;
+struct CondPyObject {
+  PyObject_HEAD
+  CondHolder holder;
 };
+namespace detail {
+void expr_dealloc(PyObject* self);
+void cond_dealloc(PyObject* self);
+}  // namespace detail
 
 // The node of one kind of an object's tree, with a reference that keeps it alive as long as
 // the Pinned value lives: `node(self)->subscripts` stays valid to the end of the full
@@ -121,11 +131,9 @@ class Pinned {
   Tree tree_;
 };
 
-// Type objects and in-place constructors, filled as the classes are registered.
+// Type objects, filled as the classes are registered.
 struct ClassInfo {
   PyTypeObject* type = nullptr;
-  void (*construct_expr)(void* storage, Expression e) = nullptr;
-  void (*construct_cond)(void* storage, Condition c) = nullptr;
 };
 namespace detail {
 extern std::array<ClassInfo, kClassCount> g_classes;
@@ -140,13 +148,12 @@ ClassId class_of(const Condition& c);
 // Whether `o` is an instance of the class (exact type first, then subclasses).
 bool is_instance(PyObject* o, ClassId id);
 
+// Whether `o` is of one of the expression classes exactly (not of a Python subclass).
+inline bool is_exact_expression_object(PyObject* o) { return Py_TYPE(o)->tp_dealloc == &detail::expr_dealloc; }
+
 // The tree held by an object known to be of an expression or condition class.
-inline ExprHolder& expr_holder(PyObject* o) {
-  return *static_cast<ExprHolder*>(nb::inst_ptr<void>(o));
-}
-inline CondHolder& cond_holder(PyObject* o) {
-  return *static_cast<CondHolder*>(nb::inst_ptr<void>(o));
-}
+inline ExprHolder& expr_holder(PyObject* o) { return reinterpret_cast<ExprPyObject*>(o)->holder; }
+inline CondHolder& cond_holder(PyObject* o) { return reinterpret_cast<CondPyObject*>(o)->holder; }
 
 // New Python objects wrapping a node (new reference; nullptr with an exception set). `type`,
 // when given, is the class or a Python subclass of it (constructors called on a subclass).
@@ -202,25 +209,17 @@ class Slots {
   std::vector<PyType_Slot> slots_;
 };
 
-// Registers an expression class: the nanobind class, its entry in the class table.
+// Registers an expression or condition class: the type object (subclassable, `name` a
+// string that lives as long as the process), its attribute of `scope`, its entry in the
+// class table.
+void tree_class(ClassId id, nb::handle scope, const char* name, const char* doc, Slots& slots, bool cond);
 template <ClassId K>
-nb::class_<ExprObject<K>> expr_class(nb::handle scope, const char* name, const char* doc,
-                                     Slots& slots) {
-  nb::class_<ExprObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
-  ClassInfo& info = class_info(K);
-  info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-  info.construct_expr = [](void* p, Expression e) { new (p) ExprObject<K>(std::move(e)); };
-  return cls;
+void expr_class(nb::handle scope, const char* name, const char* doc, Slots& slots) {
+  tree_class(K, scope, name, doc, slots, false);
 }
-
 template <ClassId K>
-nb::class_<CondObject<K>> cond_class(nb::handle scope, const char* name, const char* doc,
-                                     Slots& slots) {
-  nb::class_<CondObject<K>> cls(scope, name, doc, nb::type_slots(slots.finish()), nb::pooled(256));
-  ClassInfo& info = class_info(K);
-  info.type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-  info.construct_cond = [](void* p, Condition c) { new (p) CondObject<K>(std::move(c)); };
-  return cls;
+void cond_class(nb::handle scope, const char* name, const char* doc, Slots& slots) {
+  tree_class(K, scope, name, doc, slots, true);
 }
 
 // set_latex(latex=None) of every expression and condition class except NumberLit.

@@ -81,16 +81,6 @@ std::optional<double> as_double(PyObject* o) {
 
 namespace {
 
-// The expression classes, the ones most often met in model building first.
-constexpr ClassId kByFrequency[] = {
-    ClassId::Subscript,     ClassId::MulOp,          ClassId::AddOp,     ClassId::BinaryVar,
-    ClassId::IntegerVar,    ClassId::ContinuousVar,  ClassId::PowOp,     ClassId::Placeholder,
-    ClassId::Element,       ClassId::NumberLit,      ClassId::SumOp,     ClassId::ProdOp,
-    ClassId::SemiIntegerVar, ClassId::SemiContinuousVar, ClassId::ArrayLength, ClassId::AbsOp,
-    ClassId::CeilOp,        ClassId::FloorOp,        ClassId::Log2Op,    ClassId::Log10Op,
-    ClassId::LnOp,          ClassId::ModOp,          ClassId::MinOp,     ClassId::MaxOp,
-};
-static_assert(std::size(kByFrequency) == std::size(kExpressionCandidates));
 
 // The tree of an object of an expression class, when it is a scalar.
 Result<Expression> held_scalar(PyObject* o) {
@@ -101,13 +91,6 @@ Result<Expression> held_scalar(PyObject* o) {
 }
 
 }  // namespace
-
-bool is_expression_object(PyObject* o) {
-  PyTypeObject* t = Py_TYPE(o);
-  for (ClassId id : kByFrequency)
-    if (type_of(id) == t) return true;
-  return false;
-}
 
 Result<Expression> to_expression(PyObject* o) {
   // The attempts are: an integer (__index__), a float (__float__), an object of an
@@ -120,7 +103,7 @@ Result<Expression> to_expression(PyObject* o) {
     if (!overflow) return make_int(v);
   } else if (PyFloat_CheckExact(o)) {
     return make_float(PyFloat_AS_DOUBLE(o));
-  } else if (is_expression_object(o)) {
+  } else if (is_exact_expression_object(o)) {
     return held_scalar(o);
   }
   if (auto i = as_int64(o)) return make_int(*i);

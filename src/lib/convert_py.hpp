@@ -17,8 +17,6 @@ namespace tarvex::py {
 // Python value -> scalar Expression: an integer, a float, or an object of an expression
 // class, tried in a fixed order. Fails with TypeError or the dimensionality ModelingError.
 Result<Expression> to_expression(PyObject* o);
-// Whether the exact type of `o` is one of the expression classes (subclasses not counted).
-bool is_expression_object(PyObject* o);
 
 // The tree of an object of one of the 24 expression classes, whatever its number of
 // dimensions; empty for any other object.

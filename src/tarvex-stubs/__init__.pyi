@@ -119,17 +119,17 @@ _SparseSolution: TypeAlias = tuple[tuple[list[int], ...], list[float], tuple[int
 _N = TypeVar("_N")
 
 class _NbType(type):
-    """The metaclass of the module's classes."""
+    """The metaclass of the module's classes other than the tree nodes (plain classes)."""
 
 class _Object(metaclass=_NbType): ...
 
-class _NoConstructor(_Object):
+class _NoConstructor:
     """Classes that the module alone constructs (operators, subscripts, ranges, enumeration
     members): calling one raises TypeError (checkers that read __new__ see it never return)."""
     def __new__(cls, *args: Any, **kwargs: Any) -> NoReturn: ...
     def __init__(self, *args: Any, **kwargs: Any) -> None: ...
 
-class _Node(_Object):
+class _Node:
     """The LaTeX form shown by notebooks, shared by every tree node."""
     def _repr_latex_(self) -> str: ...
 
@@ -231,7 +231,7 @@ class Placeholder(_ArrayOperand):
     def description(self) -> str | None: ...
 
 @disjoint_base
-class Range(_NoConstructor):
+class Range(_Object, _NoConstructor):
     @property
     def start(self) -> _Expression: ...
     @property
@@ -265,7 +265,7 @@ class ArrayLength(_Modulo, _Latex):
     def description(self) -> str | None: ...
 
 @disjoint_base
-class DummyIndexedVar(_NoConstructor):
+class DummyIndexedVar(_Object, _NoConstructor):
     def sum(self) -> SumOp: ...
     def prod(self) -> ProdOp: ...
 

@@ -170,7 +170,7 @@ std::optional<Result<ExprList>> plain_subscripts(PyObject* index) {
     }
     return subs;
   }
-  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_expression_object(index)) return std::nullopt;
+  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_exact_expression_object(index)) return std::nullopt;
   auto e = to_expression(index);
   if (!e) return std::nullopt;
   subs.push_back(std::move(e).value());
