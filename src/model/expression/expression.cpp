@@ -1,6 +1,7 @@
 #include "model/expression/expression.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -537,26 +538,36 @@ Condition make_cond(CondVariant v) {
 }
 
 namespace {
-constexpr std::int64_t kFirstShared = -1;
-constexpr std::int64_t kLastShared = 255;
-
 // A literal node, built in place (the default facts are a literal's).
 Expression make_literal(NumberLit lit) { return with_facts(new ExprNode(std::in_place_type<NumberLit>, lit), Facts{}); }
 
 }  // namespace
 
-Expression make_int(std::int64_t v) {
-  if (v < kFirstShared || v > kLastShared) return make_literal(NumberLit{v});
+Expression detail::make_int_slow(std::int64_t v) {
+  if (v < kFirstSharedInt || v > kLastSharedInt) return make_literal(NumberLit{v});
   // Made on first use and never freed, so no tree that outlives static destruction (one
   // held by an interpreter object at exit) is left with a freed literal.
   static const Expression* const shared = [] {
-    auto* table = new Expression[kLastShared - kFirstShared + 1];
-    for (std::int64_t k = kFirstShared; k <= kLastShared; ++k) table[k - kFirstShared] = make_expr(NumberLit{k});
+    auto* table = new Expression[kLastSharedInt - kFirstSharedInt + 1];
+    for (std::int64_t k = kFirstSharedInt; k <= kLastSharedInt; ++k)
+      table[k - kFirstSharedInt] = make_literal(NumberLit{k});
     return table;
   }();
-  return shared[v - kFirstShared];
+  g_shared_ints = shared;
+  return shared[v - kFirstSharedInt];
 }
-Expression make_float(double v) { return make_literal(NumberLit{v}); }
+Expression make_float(double v) {
+  // A coefficient is often written many times over (`2.5 * x[k]` in a loop): the float
+  // literals made last are kept, one per slot chosen by their bits, and shared. Never freed,
+  // like the integers above.
+  static constexpr int kSlotBits = 6;
+  static Expression* const recent = new Expression[1u << kSlotBits];
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  Expression& slot = recent[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
+  if (!slot || std::bit_cast<std::uint64_t>(slot.as<NumberLit>().float_value()) != bits)
+    slot = make_literal(NumberLit{v});
+  return slot;
+}
 
 const OptString& Expression::latex() const {
   return std::visit(

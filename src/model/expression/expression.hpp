@@ -625,8 +625,19 @@ Expression make_pair_op(CommutativeKind kind, Expression a, Expression b);
 Condition make_cond(CondVariant v);
 
 // Literals. The integers -1 to 255 are shared nodes made once (a node never changes, so
-// every tree may hold the same one): `2 * x`, `x ** 2` and `x[k]` allocate no literal.
-Expression make_int(std::int64_t v);
+// every tree may hold the same one): `2 * x`, `x ** 2` and `x[k]` allocate no literal. The
+// float literals made last are shared too, as long as they stay in a small cache.
+namespace detail {
+inline constexpr std::int64_t kFirstSharedInt = -1;
+inline constexpr std::int64_t kLastSharedInt = 255;
+inline const Expression* g_shared_ints = nullptr;  // set by the first call of make_int_slow
+Expression make_int_slow(std::int64_t v);
+}  // namespace detail
+inline Expression make_int(std::int64_t v) {
+  if (v >= detail::kFirstSharedInt && v <= detail::kLastSharedInt && detail::g_shared_ints)
+    return detail::g_shared_ints[v - detail::kFirstSharedInt];
+  return detail::make_int_slow(v);
+}
 Expression make_float(double v);
 
 // A shallow copy of the root with another custom LaTeX string. Children stay shared.
