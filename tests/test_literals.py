@@ -58,6 +58,13 @@ def test_number_lit_rejects(arg):
     assert "Integer" in str(info.value) and "Float" in str(info.value)
 
 
+def test_float_literals_keep_their_values_when_made_many_times():
+    z = tx.BinaryVar("z")
+    values = [k / 7 for k in range(-300, 300) if k not in (0, 7)] + [1e300, -2.5e-300, float("inf")]
+    for _ in range(2):  # the second round meets literals made by the first
+        assert [(v * z).terms[0].value for v in values] == values
+
+
 def test_number_lit_keyword_and_read_only():
     lit = tx.NumberLit(value=-5)  # its text: test_number_format
     assert lit.value == -5

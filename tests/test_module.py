@@ -103,3 +103,19 @@ def test_text_signature(name, signature):
 def test_module_sum_is_the_reduction():
     i = tx.Element("i", belong_to=3)
     assert tx.sum is not sum and type(tx.sum(i, i)) is tx.SumOp
+
+
+def test_python_subclasses_of_node_classes():
+    class Named(tx.Placeholder):
+        def shout(self):
+            return self.name.upper()
+
+    p = Named("a", ndim=1)
+    p.note = "kept"
+    term = p[0] * 2
+    assert (type(p), p.shout(), p.note, str(term), type(term)) == (Named, "A", "kept", "2 * a[0]", tx.MulOp)
+    assert isinstance(p, tx.Placeholder) and tx.is_same(p, tx.Placeholder("a", ndim=1))
+    p.self = p  # a cycle, for the collector
+    del p
+    import gc
+    gc.collect()

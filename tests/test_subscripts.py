@@ -11,6 +11,7 @@ e = tx.Element("e", a)
 y = tx.BinaryVar("y")
 x = tx.BinaryVar("x", shape=[N])
 x2 = tx.IntegerVar("x", shape=[2, 3], lower_bound=0, upper_bound=5)
+q = tx.Placeholder("q", ndim=4)
 P_A = "Placeholder(name='a', ndim=2)"
 R_I = "Element(name='i', belong_to=(NumberLit(value=0), Placeholder(name='N', ndim=0)))"
 R_J = R_I.replace("'i'", "'j'")
@@ -40,6 +41,8 @@ def step_message(k, word, name, step):
     (lambda: x[i], "x[i]", 0, tx.BinaryVar),
     (lambda: x2[0], "x[0]", 1, tx.IntegerVar),
     (lambda: x2[0][1], "x[0, 1]", 0, tx.IntegerVar),
+    (lambda: q[i, j, 0], "q[i, j, 0]", 1, tx.Placeholder),
+    (lambda: q[i][j, 0][1], "q[i, j, 0, 1]", 0, tx.Placeholder),
 ])
 def test_subscript_forms(build, text, ndim, variable_cls):
     s = build()
