@@ -105,7 +105,7 @@ PyObject* result_object(const Result<Expression>& r) {
 PyObject* result_object(Result<Expression>&& r) {
   if (!r) return raise(r.error());
   const ClassId id = class_of(*r);
-  return wrap(id, std::move(r).value());
+  return result_object(std::move(r), id);
 }
 
 PyObject* result_object(Result<Expression>&& r, ClassId id) {

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <deque>
 #include <string>
-#include <type_traits>
 
 namespace tarvex::py {
 
@@ -33,25 +32,23 @@ struct Pool {
   PyObject* items[kCapacity];
   int count = 0;
 };
-Pool g_expr_pool, g_cond_pool;
-
 template <class Obj>
-Pool& pool_of() {
-  if constexpr (std::is_same_v<Obj, ExprPyObject>) {
-    return g_expr_pool;
+Pool g_pool;
+
+// A new object of the class (or Python subclass) `type` of the kind whose objects are `Obj`
+// and whose deallocator is `own_dealloc`, holding `tree`; nullptr with an exception set.
+template <class Obj, class Tree>
+PyObject* new_tree_object(PyTypeObject* type, destructor own_dealloc, Tree tree) {
+  PyObject* o;
+  if (type->tp_dealloc != own_dealloc) {
+    o = type->tp_alloc(type, 0);  // a Python subclass
   } else {
-    return g_cond_pool;
+    Pool& pool = g_pool<Obj>;
+    void* mem = pool.count > 0 ? pool.items[--pool.count] : PyObject_Malloc(sizeof(Obj));
+    o = mem ? PyObject_Init(static_cast<PyObject*>(mem), type) : PyErr_NoMemory();
   }
-}
-
-// A new object of `type`, with its holder not yet built (nullptr with an exception set).
-template <class Obj>
-PyObject* alloc_tree_object(PyTypeObject* type, destructor own_dealloc) {
-  if (type->tp_dealloc != own_dealloc) return type->tp_alloc(type, 0);  // a Python subclass
-  Pool& pool = pool_of<Obj>();
-  void* mem = pool.count > 0 ? pool.items[--pool.count] : PyObject_Malloc(sizeof(Obj));
-  if (!mem) return PyErr_NoMemory();
-  return PyObject_Init(static_cast<PyObject*>(mem), type);
+  if (o) new (&reinterpret_cast<Obj*>(o)->holder) decltype(Obj::holder)(std::move(tree));
+  return o;
 }
 
 template <class Obj>
@@ -59,7 +56,7 @@ void dealloc_tree_object(PyObject* self, destructor own_dealloc) {
   PyTypeObject* type = Py_TYPE(self);
   using Holder = decltype(Obj::holder);
   reinterpret_cast<Obj*>(self)->holder.~Holder();
-  Pool& pool = pool_of<Obj>();
+  Pool& pool = g_pool<Obj>;
   if (type->tp_dealloc != own_dealloc) {
     type->tp_free(self);  // a Python subclass, called through its own deallocator
   } else if (pool.count < Pool::kCapacity) {
@@ -141,18 +138,14 @@ PyObject* wrap(ClassId id, Expression e, PyTypeObject* type) {
   PyTypeObject* t = id == ClassId::Count ? nullptr : type_of(id);
   if (!t || t->tp_dealloc != &detail::expr_dealloc)
     return raise(internal_error("no Python class for this expression node"));
-  PyObject* o = alloc_tree_object<ExprPyObject>(type ? type : t, &detail::expr_dealloc);
-  if (o) new (&reinterpret_cast<ExprPyObject*>(o)->holder) ExprHolder(std::move(e));
-  return o;
+  return new_tree_object<ExprPyObject>(type ? type : t, &detail::expr_dealloc, std::move(e));
 }
 
 PyObject* wrap(ClassId id, Condition c, PyTypeObject* type) {
   PyTypeObject* t = id == ClassId::Count ? nullptr : type_of(id);
   if (!t || t->tp_dealloc != &detail::cond_dealloc)
     return raise(internal_error("no Python class for this condition node"));
-  PyObject* o = alloc_tree_object<CondPyObject>(type ? type : t, &detail::cond_dealloc);
-  if (o) new (&reinterpret_cast<CondPyObject*>(o)->holder) CondHolder(std::move(c));
-  return o;
+  return new_tree_object<CondPyObject>(type ? type : t, &detail::cond_dealloc, std::move(c));
 }
 
 void tree_class(ClassId id, nb::handle scope, const char* name, const char* doc, Slots& slots, bool cond) {

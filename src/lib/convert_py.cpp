@@ -81,7 +81,6 @@ std::optional<double> as_double(PyObject* o) {
 
 namespace {
 
-
 // The tree of an object of an expression class, when it is a scalar.
 Result<Expression> held_scalar(PyObject* o) {
   Expression e = expr_holder(o).expr();

@@ -121,18 +121,12 @@ std::uint32_t list_length(std::size_t n) {
 
 ExprList::ExprList(std::vector<Expression> v) {
   reserve(v.size());
-  for (Expression& e : v) {
-    new (data() + size()) Expression(std::move(e));
-    ++meta_;
-  }
+  for (Expression& e : v) push_back(std::move(e));
 }
 
 ExprList::ExprList(const ExprList& o) {
   reserve(o.size());
-  for (const Expression& e : o) {
-    new (data() + size()) Expression(e);
-    ++meta_;
-  }
+  for (const Expression& e : o) push_back(e);
 }
 
 ExprList& ExprList::operator=(ExprList o) noexcept {
