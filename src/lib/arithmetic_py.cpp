@@ -30,6 +30,13 @@ bool operands(PyObject* a, PyObject* b, bool a_receives, Expression& left, Expre
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    if (is_exact_expression_object(a) && is_exact_expression_object(b)) {
+      // Two scalars of our own classes convert without fail and without running any code of
+      // the caller: their trees are used where the objects hold them.
+      const Expression& l = expr_holder(a).expr();
+      const Expression& r = expr_holder(b).expr();
+      if (l && r && l.ndim() == 0 && r.ndim() == 0) return result_object(Op(l, r));
+    }
     Expression left, right;
     if (!operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right)) return nullptr;
     return result_object(Op(left, right));
