@@ -155,35 +155,39 @@ Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
 // The subscripts of an index without slices, read straight into their list: a tuple
 // without slices (its items converted in order, as to_items does), or an int, a float or an
 // object of our classes that converts (no code of the caller runs, so a failed attempt can
-// be repeated by the full path). Empty when the index takes the full path.
-std::optional<Result<ExprList>> plain_subscripts(PyObject* index) {
-  ExprList subs;
+// be repeated by the full path).
+enum class Plain { Full, Read, Invalid };  // take the full path; read into `subs`; invalid index
+
+Plain plain_subscripts(PyObject* index, ExprList& subs) {
   if (PyTuple_CheckExact(index)) {
     const Py_ssize_t n = PyTuple_GET_SIZE(index);
     for (Py_ssize_t k = 0; k < n; ++k)
-      if (PySlice_Check(PyTuple_GET_ITEM(index, k))) return std::nullopt;
+      if (PySlice_Check(PyTuple_GET_ITEM(index, k))) return Plain::Full;
     subs.reserve(std::size_t(n));
     for (Py_ssize_t k = 0; k < n; ++k) {
       auto e = to_expression(PyTuple_GET_ITEM(index, k));
-      if (!e) return Result<ExprList>(invalid_index(index));
+      if (!e) return Plain::Invalid;
       subs.push_back(std::move(e).value());
     }
-    return subs;
+    return Plain::Read;
   }
-  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_exact_expression_object(index)) return std::nullopt;
+  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_exact_expression_object(index)) return Plain::Full;
   auto e = to_expression(index);
-  if (!e) return std::nullopt;
+  if (!e) return Plain::Full;
   subs.push_back(std::move(e).value());
-  return subs;
+  return Plain::Read;
 }
 
 PyObject* var_getitem(PyObject* self, PyObject* index) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     const Expression var = expr_holder(self).expr();
-    if (auto plain = plain_subscripts(index)) {
-      if (!*plain) return raise(plain->error());
-      if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
-      return result_object(make_subscript(var, std::move(*plain).value(), ItemCheck::BeforeCount), ClassId::Subscript);
+    ExprList subs;
+    switch (plain_subscripts(index, subs)) {
+      case Plain::Invalid: return raise(invalid_index(index));
+      case Plain::Read:
+        if (var.ndim() == 0) return raise(make_subscript(var, {}, ItemCheck::BeforeCount).error());
+        return result_object(make_subscript(var, std::move(subs), ItemCheck::BeforeCount), ClassId::Subscript);
+      case Plain::Full: break;
     }
     auto items = to_items(index);
     if (!items) return raise(items.error());
@@ -195,7 +199,6 @@ PyObject* var_getitem(PyObject* self, PyObject* index) {
       if (!d) return raise(d.error());
       return wrap_dummy_indexed_var(std::move(d).value());
     }
-    ExprList subs;
     subs.reserve(items->size());
     for (SubscriptItem& i : *items) subs.push_back(std::move(std::get<Expression>(i)));
     return result_object(make_subscript(var, std::move(subs), ItemCheck::BeforeCount), ClassId::Subscript);
