@@ -179,8 +179,6 @@ TermList::TermList(const TermList& o) noexcept : tail_(o.tail_), n_(o.n_) {
   }
 }
 
-TermList::TermList(TermList&& o) noexcept { take(o); }
-
 TermList& TermList::operator=(TermList o) noexcept {
   drop();
   take(o);

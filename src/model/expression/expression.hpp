@@ -253,7 +253,20 @@ class TermList {
   explicit TermList(Expression first) { hold(std::move(first), Expression()); }
   TermList(Expression first, Expression second) { hold(std::move(first), std::move(second)); }
   TermList(const TermList& o) noexcept;
-  TermList(TermList&& o) noexcept;
+  // Member by member (see take), without first clearing this list.
+  TermList(TermList&& o) noexcept
+      : buf_(o.is_inline() ? nullptr : o.buf_),
+        tail_(std::move(o.tail_)),
+        paths_(o.paths_),
+        n_(std::exchange(o.n_, 0)),
+        bits_(o.bits_) {
+    if (o.is_inline()) {
+      new (&head_) Expression(std::move(o.head_));
+      o.head_.~Expression();
+      o.set_inline(false);
+    }
+    o.buf_ = nullptr;
+  }
   TermList& operator=(TermList o) noexcept;
   ~TermList() {
     if (is_inline()) {
