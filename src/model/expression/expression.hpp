@@ -88,6 +88,11 @@ struct NodeBase {
   NodeBase(const NodeBase&) = delete;
   NodeBase& operator=(const NodeBase&) = delete;
 
+  // Nodes of both kinds are 64-byte blocks, and freed blocks are kept for reuse (see
+  // expression.cpp).
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size) noexcept;
+
   mutable std::uint32_t refs = 0;
   std::uint32_t height : 29 = 1;
   const std::uint32_t is_cond : 1;
