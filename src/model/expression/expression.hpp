@@ -422,7 +422,15 @@ class ExprList {
     if (o.on_heap()) {
       heap_ = o.heap_;
     } else {
-      std::memcpy(static_cast<void*>(local_), o.local_, sizeof(local_));
+      // Word by word: the words were just stored one at a time (push_back), and one wider
+      // read of them would wait for those stores to reach the cache. The empty asm keeps the
+      // compiler from merging the two reads.
+      static_assert(kInline == 2 && sizeof(Expression) == sizeof(std::uint64_t));
+      std::uint64_t w[2];
+      std::memcpy(&w[0], o.local_, 8);
+      __asm__("" : "+r"(w[0]));
+      std::memcpy(&w[1], o.local_ + 8, 8);
+      std::memcpy(static_cast<void*>(local_), w, sizeof(w));
     }
     o.meta_ = kEmpty;
   }
