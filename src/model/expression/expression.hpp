@@ -428,7 +428,9 @@ class ExprList {
       static_assert(kInline == 2 && sizeof(Expression) == sizeof(std::uint64_t));
       std::uint64_t w[2];
       std::memcpy(&w[0], o.local_, 8);
+#if defined(__GNUC__)
       __asm__("" : "+r"(w[0]));
+#endif
       std::memcpy(&w[1], o.local_ + 8, 8);
       std::memcpy(static_cast<void*>(local_), w, sizeof(w));
     }
