@@ -1,4 +1,3 @@
-import operator
 from fractions import Fraction
 
 import numpy as np
@@ -7,16 +6,6 @@ import pytest
 import tarvex as tx
 
 INTEGER, FLOAT = tx.DataType.INTEGER, tx.DataType.FLOAT
-
-
-def test_data_type_members():
-    assert (repr(INTEGER), repr(FLOAT)) == ("DataType.INTEGER", "DataType.FLOAT")
-    assert INTEGER == INTEGER and INTEGER != FLOAT and not INTEGER == FLOAT
-    assert INTEGER == 1 and 1 == INTEGER and INTEGER != 0
-    assert FLOAT == 0 and not FLOAT != 0
-    for op in (operator.lt, operator.ge):
-        with pytest.raises(TypeError):
-            op(FLOAT, INTEGER)
 
 
 class Index:

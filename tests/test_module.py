@@ -1,4 +1,5 @@
 import inspect
+import operator
 
 import pytest
 
@@ -100,9 +101,26 @@ def test_text_signature(name, signature):
     assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
 
 
-def test_module_sum_is_the_reduction():
-    i = tx.Element("i", belong_to=3)
-    assert tx.sum is not sum and type(tx.sum(i, i)) is tx.SumOp
+# Each enumeration with its member names in value order.
+ENUMS = [(tx.DataType, ["FLOAT", "INTEGER"]), (tx.ProblemSense, ["MINIMIZE", "MAXIMIZE"]),
+         (tx.ConstraintSense, ["EQUAL", "LESS_THAN_EQUAL", "GREATER_THAN_EQUAL"])]
+
+
+@pytest.mark.parametrize("enum, names", ENUMS, ids=[e.__name__ for e, _ in ENUMS])
+def test_enum_members(enum, names):
+    """A member equals its value from either side and itself only, shows its name, has no order."""
+    members = [getattr(enum, n) for n in names]
+    values = range(len(names) + 1)
+    for value, (name, member) in enumerate(zip(names, members)):
+        assert repr(member) == str(member) == f"{enum.__name__}.{name}"
+        assert int(member) == value and value == member
+        assert [member == k for k in values] == [k == value for k in values]
+        assert [member != k for k in values] == [k != value for k in values]
+        fresh = [getattr(enum, n) for n in names]
+        assert [member == m for m in fresh] == [not member != m for m in fresh] == [m == value for m in fresh]
+        for op in (operator.lt, operator.le, operator.gt, operator.ge):
+            with pytest.raises(TypeError):
+                op(member, members[0])
 
 
 def test_python_subclasses_of_node_classes():
