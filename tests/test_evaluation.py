@@ -91,6 +91,9 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
                                   "postprocess=None), system=SystemTime(post_problem_and_instance_data=None, "
                                   "request_queue=None, fetch_problem_and_instance_data=None, "
                                   "fetch_result=None, deserialize_solution=None), total=1.5)"),
+    (tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), {"k": [1]}),
+     f"SampleSet(record={tx.Record({}, [])!r}, evaluation={tx.Evaluation()!r}, "
+     f"measuring_time={tx.MeasuringTime()!r}, metadata={{'k': [1]}})"),
 ])
 def test_text(obj, text):
     assert repr(obj) == str(obj) == text

@@ -52,6 +52,9 @@ def test_dict_forms():
                                  "constraint_values", "penalty"]
 
 
+SET = {"record": {}, "evaluation": {}, "measuring_time": {}}
+
+
 @pytest.mark.parametrize("cls, arg, exc, message", [
     (tx.Record, [], TypeError, r"^argument 'dict': "),
     (tx.Evaluation, {"energy": None}, TypeError, None),
@@ -59,10 +62,21 @@ def test_dict_forms():
     (tx.MeasuringTime, {"solve": 1}, ValueError, r"^the value of the key 'solve' is not dict$"),
     (tx.MeasuringTime, {"system": None}, ValueError, r"^the value of the key 'system' is not dict$"),
     (tx.Record, {"solution": {"x": [[1.0]]}}, TypeError, r"^Failed to extract a solution\."),
+    # a sample set's keys in order; the record is read before the next key is looked for
+    (tx.SampleSet, {}, ValueError, r"^the key 'record' is not included in the dict$"),
+    (tx.SampleSet, {"record": 1}, TypeError, r"^the value of the key 'record' is not dict$"),
+    (tx.SampleSet, {"record": {"solution": 1}}, TypeError, r"^Failed to extract a solution\."),
+    (tx.SampleSet, {"record": {}}, ValueError, r"^the key 'evaluation' is not included in the dict$"),
+    (tx.SampleSet, {**SET, "evaluation": []}, TypeError, r"^the value of the key 'evaluation' is not dict$"),
+    (tx.SampleSet, {"record": {}, "evaluation": {}}, ValueError,
+     r"^the key 'measuring_time' is not included in the dict$"),
+    (tx.SampleSet, {**SET, "measuring_time": 0}, TypeError, r"^the value of the key 'measuring_time' is not dict$"),
+    (tx.SampleSet, {**SET, "metadata": None}, TypeError, r"^the value of the key 'metadata' is not dict$"),
 ])
 def test_from_dict_refused(cls, arg, exc, message):
-    with pytest.raises(exc, match=message):
+    with pytest.raises(exc, match=message) as err:
         cls.from_dict(arg)
+    assert type(err.value) is exc
 
 
 # --- reading ------------------------------------------------------------------------------
