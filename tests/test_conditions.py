@@ -8,19 +8,11 @@ from conftest import arithmetic_operands, raises
 x, y = tx.BinaryVar("x"), tx.BinaryVar("y")
 z = tx.BinaryVar("z", shape=[3])
 OPERANDS = [obj for obj, _ in arithmetic_operands()]  # one of each arithmetic class
-COMPARISONS = [
-    (operator.eq, tx.EqualOp, "=="),
-    (operator.ne, tx.NotEqualOp, "!="),
-    (operator.lt, tx.LessThanOp, "<"),
-    (operator.le, tx.LessThanEqualOp, "<="),
-    (operator.gt, tx.GreaterThanOp, ">"),
-    (operator.ge, tx.GreaterThanEqualOp, ">="),
-]
-LOGICAL = [
-    (operator.and_, tx.AndOp, "and", "&"),
-    (operator.or_, tx.OrOp, "or", "|"),
-    (operator.xor, tx.XorOp, "xor", "^"),
-]
+COMPARISONS = [(operator.eq, tx.EqualOp, "=="), (operator.ne, tx.NotEqualOp, "!="), (operator.lt, tx.LessThanOp, "<"),
+               (operator.le, tx.LessThanEqualOp, "<="), (operator.gt, tx.GreaterThanOp, ">"),
+               (operator.ge, tx.GreaterThanEqualOp, ">=")]
+LOGICAL = [(operator.and_, tx.AndOp, "and", "&"), (operator.or_, tx.OrOp, "or", "|"),
+           (operator.xor, tx.XorOp, "xor", "^")]
 # one builder per condition class
 CONDITIONS = [lambda op=op: op(x, 1) for op, _, _ in COMPARISONS] + [
     lambda op=op: op(x <= 1, y >= 0) for op, _, _, _ in LOGICAL
@@ -43,11 +35,8 @@ def test_comparison_builds_condition(left, op, cls, sym):
 
 
 @pytest.mark.parametrize("op, cls, sym", [
-    (operator.eq, tx.EqualOp, "=="),
-    (operator.ne, tx.NotEqualOp, "!="),
-    (operator.lt, tx.GreaterThanOp, ">"),
-    (operator.le, tx.GreaterThanEqualOp, ">="),
-    (operator.gt, tx.LessThanOp, "<"),
+    (operator.eq, tx.EqualOp, "=="), (operator.ne, tx.NotEqualOp, "!="), (operator.lt, tx.GreaterThanOp, ">"),
+    (operator.le, tx.GreaterThanEqualOp, ">="), (operator.gt, tx.LessThanOp, "<"),
     (operator.ge, tx.LessThanEqualOp, "<="),
 ])
 def test_number_on_the_left_is_reflected(op, cls, sym):

@@ -75,18 +75,6 @@ def test_elements_of_arrays():
     assert k.ndim == 1 and type(k.belong_to) is tx.Subscript and str(k.belong_to) == "E[0]"
 
 
-@pytest.mark.parametrize("args, kwargs, exc, match", [
-    ((1, 3), {}, TypeError, r"^argument 'name': "),
-    # latex and description are extracted before the set is converted
-    (("i", "bad"), {"latex": 1}, TypeError, r"^argument 'latex': "),
-    (("i", 3, "I"), {}, TypeError, None),
-    (("i",), {}, TypeError, "belong_to"),
-])
-def test_element_argument_errors(args, kwargs, exc, match):
-    with pytest.raises(exc, match=match):
-        tx.Element(*args, **kwargs)
-
-
 @pytest.mark.parametrize("array, axis, text, array_repr", [
     (E, 1, "len(E, 1)", P_E),
     (E_VEC, 0, "len(e, 0)", f"Element(name='e', belong_to={P_E})"),
@@ -105,15 +93,20 @@ def test_array_length(array, axis, text, array_repr):
         array.len_at(axis, "n")  # latex is keyword-only
 
 
-@pytest.mark.parametrize("array, axis, exc, match", [
-    (3, 0, TypeError, r"unsupported type$"),
-    (x2, 0, TypeError, r"unsupported type$"),
-    (E, -1, OverflowError, r"^argument 'axis': "),
-    (E, 1.0, TypeError, r"^argument 'axis': "),
+@pytest.mark.parametrize("build, exc, match", [
+    (lambda: tx.Element(1, 3), TypeError, r"^argument 'name': "),
+    # latex and description are extracted before the set is converted
+    (lambda: tx.Element("i", "bad", latex=1), TypeError, r"^argument 'latex': "),
+    (lambda: tx.Element("i", 3, "I"), TypeError, None),
+    (lambda: tx.Element("i"), TypeError, "belong_to"),
+    (lambda: tx.ArrayLength(3, 0), TypeError, r"unsupported type$"),
+    (lambda: tx.ArrayLength(x2, 0), TypeError, r"unsupported type$"),
+    (lambda: tx.ArrayLength(E, -1), OverflowError, r"^argument 'axis': "),
+    (lambda: tx.ArrayLength(E, 1.0), TypeError, r"^argument 'axis': "),
 ])
-def test_array_length_argument_errors(array, axis, exc, match):
+def test_argument_errors(build, exc, match):
     with pytest.raises(exc, match=match):
-        tx.ArrayLength(array, axis)
+        build()
 
 
 @pytest.mark.parametrize("array, axis, constructor_message, len_at_message", [

@@ -2,6 +2,10 @@
 independently here (brute force over every assignment, or the written file read back by
 highspy), refusals, statuses and the annealer's samples."""
 import itertools
+import pathlib
+import re
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -242,11 +246,6 @@ def test_refusals(tmp_path, build, call, error, message):
 
 
 def test_example_script_solves_its_models():
-    import pathlib
-    import re
-    import subprocess
-    import sys
-
     script = pathlib.Path(__file__).resolve().parents[1] / "examples" / "solve.py"
     out = subprocess.run([sys.executable, str(script)], capture_output=True, text=True, check=True).stdout
     assert "status: Optimal" in out
