@@ -42,15 +42,13 @@ def test_ragged_forall_refused_on_read():
 
 
 @pytest.mark.parametrize("kwargs, exc, arg", [
-    ({"energy": "12"}, TypeError, "energy"),
-    ({"energy": [1, "a"]}, TypeError, "energy"),
-    ({"objective": 3.0}, TypeError, "objective"),
+    ({"energy": "12"}, TypeError, "energy"), ({"energy": [1, "a"]}, TypeError, "energy"),
+    ({"objective": 3.0}, TypeError, "objective"), ({"penalty": {"p": None}}, TypeError, "penalty"),
     ({"constraint_violations": {1: [1.0]}}, TypeError, "constraint_violations"),
     ({"constraint_violations": [1.0]}, TypeError, "constraint_violations"),
     ({"constraint_forall": {"c": [[-1]]}}, OverflowError, "constraint_forall"),
     ({"constraint_forall": {"c": [0, 1]}}, TypeError, "constraint_forall"),
     ({"constraint_values": [{"c": ["x"]}]}, TypeError, "constraint_values"),
-    ({"penalty": {"p": None}}, TypeError, "penalty"),
 ])
 def test_arguments_refused(kwargs, exc, arg):
     with pytest.raises(exc, match=rf"^argument '{arg}': "):
@@ -113,10 +111,8 @@ def test_measuring_time_parts_are_copies():
 
 
 @pytest.mark.parametrize("make, arg", [
-    (lambda: tx.SolvingTime(solve="1"), "solve"),
-    (lambda: tx.SystemTime(fetch_result=[1.0]), "fetch_result"),
-    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), "solve"),
-    (lambda: tx.MeasuringTime(total="x"), "total"),
+    (lambda: tx.SolvingTime(solve="1"), "solve"), (lambda: tx.SystemTime(fetch_result=[1.0]), "fetch_result"),
+    (lambda: tx.MeasuringTime(solve=tx.SystemTime()), "solve"), (lambda: tx.MeasuringTime(total="x"), "total"),
     (lambda: tx.SampleSet(1, tx.Evaluation(), tx.MeasuringTime()), "record"),
     (lambda: tx.SampleSet(tx.Record({}, []), {}, tx.MeasuringTime()), "evaluation"),
     (lambda: tx.SampleSet(tx.Record({}, []), tx.Evaluation(), None), "measuring_time"),

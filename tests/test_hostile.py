@@ -17,17 +17,12 @@ c = tx.Placeholder("c")
 
 
 @pytest.mark.parametrize("make, getter", [
-    (lambda: a[i + 1, i + 2], "subscripts"),
-    (lambda: x[i, i] + c + 1, "terms"),
-    (lambda: x[i, i] * c * 2, "terms"),
-    (lambda: tx.min(c, a[i, i], 2), "terms"),
-    (lambda: (c == 1) & (c == 2), "terms"),
-    (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"),
+    (lambda: a[i + 1, i + 2], "subscripts"), (lambda: x[i, i] + c + 1, "terms"), (lambda: x[i, i] * c * 2, "terms"),
+    (lambda: tx.min(c, a[i, i], 2), "terms"), (lambda: (c == 1) & (c == 2), "terms"),
+    (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"), (lambda: a[i], "shape"),
     (lambda: tx.IntegerVar("y", shape=(N,), lower_bound=c + 1, upper_bound=c * 2), "lower_bound"),
     (lambda: tx.Element("k", belong_to=(c + 1, c * 2)), "belong_to"),
-    (lambda: tx.sum(i, x[i, i]), "operand"),
-    (lambda: (c + 1) ** (c + 2), "exponent"),
-    (lambda: a[i], "shape"),
+    (lambda: tx.sum(i, x[i, i]), "operand"), (lambda: (c + 1) ** (c + 2), "exponent"),
 ])
 def test_getter_survives_a_finalizer_that_replaces_the_node(make, getter):
     victim = [None]

@@ -20,32 +20,23 @@ COO23 = (([0, 1, 1], [1, 0, 2]), [1.0, 2.0, 3.0], (2, 3))
 
 
 @pytest.mark.parametrize("solution, dense", [
-    ({}, False),
-    ({"x": []}, False),
-    ({"x": [COO23]}, False),
+    ({}, False), ({"x": []}, False), ({"x": [COO23]}, False),
     ({"x": [(([2],), [1], [3])]}, False),  # ints as values, a list as shape
-    ({"x": [A23]}, True),
-    ({"x": [np.array(2.5)]}, True),  # 0-dimensional
+    ({"x": [A23]}, True), ({"x": [np.array(2.5)]}, True),  # 0-dimensional
 ])
 def test_solution_kind(solution, dense):
     r = tx.Record(solution, [1])
     assert (r.is_dense(), r.is_sparse()) == (dense, not dense)
 
 
-@pytest.mark.parametrize("label, solution", [
-    ("not a dict", [A23]),
-    ("key not str", {1: [A23]}),
-    ("float32 array", {"x": [A23.astype(np.float32)]}),
-    ("int array", {"x": [np.arange(3)]}),
-    ("list instead of tuple", {"x": [[[0, 1], [1.0], (3,)]]}),
-    ("negative index", {"x": [(([-1],), [1.0], (3,))]}),
-    ("str as values", {"x": [(([0],), "a", (3,))]}),
-    ("two items", {"x": [(([0],), [1.0])]}),
-    ("mixed kinds", {"x": [A23], "y": [COO23]}),
-    ("list of str", {"x": "abc"}),
-    ("byte-swapped float64", {"x": [A23.astype(">f8")]}),
+@pytest.mark.parametrize("solution", [
+    [A23], {1: [A23]}, {"x": "abc"}, {"x": [A23], "y": [COO23]},  # not a dict, key not str, str, mixed kinds
+    {"x": [A23.astype(np.float32)]}, {"x": [np.arange(3)]}, {"x": [A23.astype(">f8")]},  # not native float64
+    # sparse: a list for the tuple, a negative index, a str for the values, two items
+    {"x": [[[0, 1], [1.0], (3,)]]}, {"x": [(([-1],), [1.0], (3,))]}, {"x": [(([0],), "a", (3,))]},
+    {"x": [(([0],), [1.0])]},
 ])
-def test_solution_refused(label, solution):
+def test_solution_refused(solution):
     with raises(TypeError, "argument 'solution': " + SOLUTION_ERROR):
         tx.Record(solution, [])
     r = tx.Record({"x": [COO23]}, [1])
@@ -196,11 +187,13 @@ def test_text_abbreviates_outer_axes_to_three_and_three():
     assert (body.count("\n\n"), body.count("...")) == (6, 1)  # 3 blocks, "...", 3 blocks
 
 
+R23 = tx.Record({"x": [A23]}, [1])
+
+
 @pytest.mark.parametrize("a, b, equal", [
-    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.copy()]}, [1]), True),
-    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23]}, [2]), False),
-    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [A23.reshape(3, 2)]}, [1]), False),
-    (tx.Record({"x": [A23]}, [1]), tx.Record({"x": [COO23]}, [1]), False),  # kinds differ
+    (R23, tx.Record({"x": [A23.copy()]}, [1]), True), (R23, tx.Record({"x": [A23]}, [2]), False),
+    (R23, tx.Record({"x": [A23.reshape(3, 2)]}, [1]), False),
+    (R23, tx.Record({"x": [COO23]}, [1]), False),  # dense and sparse differ
     (tx.Record({"x": [np.array([np.nan])]}, [1]), tx.Record({"x": [np.array([np.nan])]}, [1]), False),
     (tx.Record({}, []), tx.Record({"x": []}, []), False),
 ])
