@@ -226,19 +226,13 @@ def test_constraint_and_penalty_documents(obj, row):
     assert latex(obj) == array(row)
 
 
-ESCAPES = [
-    ("#", r"\#"), ("$", r"\$"), ("%", r"\%"), ("&", r"\&"), ("_", r"\_"), ("{", r"\{"),
-    ("}", r"\}"), ("\\", r"\textbackslash{}"), ("^", r"\textasciicircum{}"),
-    ("~", r"\textasciitilde{}"),
-]
+ESCAPES = [("#", r"\#"), ("$", r"\$"), ("%", r"\%"), ("&", r"\&"), ("_", r"\_"), ("{", r"\{"), ("}", r"\}"),
+           ("\\", r"\textbackslash{}"), ("^", r"\textasciicircum{}"), ("~", r"\textasciitilde{}")]
 
 
-@pytest.mark.parametrize(
-    "name, escaped",
-    [("a_b", r"a\_b"),
-     ("x " + "".join(c for c, _ in ESCAPES) + " é", "x " + "".join(s for _, s in ESCAPES) + " é")],
-    ids=["a_b", "all"],
-)
+@pytest.mark.parametrize("name, escaped", [
+    ("a_b", r"a\_b"), ("x " + "".join(c for c, _ in ESCAPES) + " é", "x " + "".join(s for _, s in ESCAPES) + " é"),
+], ids=["a_b", "all"])
 def test_names_are_escaped(name, escaped):
     c = tx.Constraint(name, x[0] <= 1)
     assert latex(c) == array(rf" & \text{{{escaped}}} & \displaystyle x_{{0}} \leq 1 &  \\")
