@@ -80,15 +80,12 @@ SYSTEM_FIELDS = ["post_problem_and_instance_data", "request_queue", "fetch_probl
      'Evaluation(energy=[1.0, 2.5], objective=[3.0, -1e-5], constraint_violations={"c": [0.0, 1e20]}, '
      'constraint_forall={"c": [[0, 1], [2, 3]]}, constraint_values=[{"c": [1.0, 2.0]}, {"c": [3.0]}], '
      'penalty={"p": [0.5, 0.25]})'),
+    (tx.SolvingTime(), "SolvingTime(preprocess=None, solve=None, postprocess=None)"),
     (tx.SolvingTime(solve=2.0), "SolvingTime(preprocess=None, solve=2, postprocess=None)"),
     (tx.SolvingTime(0.25, 1, 1e-7), "SolvingTime(preprocess=0.25, solve=1, postprocess=0.0000001)"),
     (tx.SystemTime(request_queue=3), "SystemTime(post_problem_and_instance_data=None, request_queue=3, "
-                                     "fetch_problem_and_instance_data=None, fetch_result=None, "
-                                     "deserialize_solution=None)"),
-    (tx.MeasuringTime(total=1.5), "MeasuringTime(solve=SolvingTime(preprocess=None, solve=None, "
-                                  "postprocess=None), system=SystemTime(post_problem_and_instance_data=None, "
-                                  "request_queue=None, fetch_problem_and_instance_data=None, "
-                                  "fetch_result=None, deserialize_solution=None), total=1.5)"),
+     "fetch_problem_and_instance_data=None, fetch_result=None, deserialize_solution=None)"),
+    (tx.MeasuringTime(total=1.5), f"MeasuringTime(solve={tx.SolvingTime()!r}, system={tx.SystemTime()!r}, total=1.5)"),
     (tx.SampleSet(tx.Record({}, []), tx.Evaluation(), tx.MeasuringTime(), {"k": [1]}),
      f"SampleSet(record={tx.Record({}, [])!r}, evaluation={tx.Evaluation()!r}, "
      f"measuring_time={tx.MeasuringTime()!r}, metadata={{'k': [1]}})"),

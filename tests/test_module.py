@@ -78,27 +78,18 @@ def test_exception_types(name):
     assert exc("some message").args == ("some message",)
 
 
-@pytest.mark.parametrize("name", _present(name for name, sig in CLASSES.items() if sig is None))
-def test_class_without_constructor(name):
-    with pytest.raises(TypeError, match=r"^No constructor defined$"):
-        getattr(tx, name)()
-
-
 @pytest.mark.parametrize("name", _present([*FUNCTIONS, *CLASSES]))
-def test_registered_object_identity(name):
-    obj = getattr(tx, name)
-    assert obj.__module__ == "tarvex"
-    assert obj.__name__ == obj.__qualname__ == name
-    if name in CLASSES:
-        assert isinstance(obj, type) and obj.__doc__
-
-
-@pytest.mark.parametrize("name, signature",
-                         [(n, s) for n, s in {**FUNCTIONS, **CLASSES}.items() if s is not None and hasattr(tx, n)])
-def test_text_signature(name, signature):
-    obj = getattr(tx, name)
-    assert obj.__text_signature__ == signature
-    assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
+def test_registered_object(name):
+    """Its names, its text signature, or for a class without one, no constructor."""
+    obj, signature = getattr(tx, name), {**FUNCTIONS, **CLASSES}[name]
+    assert obj.__module__ == "tarvex" and obj.__name__ == obj.__qualname__ == name
+    assert name not in CLASSES or (isinstance(obj, type) and obj.__doc__)
+    if signature is None:
+        with pytest.raises(TypeError, match=r"^No constructor defined$"):
+            obj()
+    else:
+        assert obj.__text_signature__ == signature
+        assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
 
 
 # Each enumeration with its member names in value order.
