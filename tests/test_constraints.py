@@ -28,10 +28,8 @@ def both(expr, forall):
 
 
 @pytest.mark.parametrize("build, sense, left, right", [
-    (lambda: y == 1, S.EQUAL, "y", "1"),
-    (lambda: y + a <= 2, S.LESS_THAN_EQUAL, "y + a", "2"),
-    (lambda: y >= a, S.GREATER_THAN_EQUAL, "y", "a"),
-    (lambda: 1 >= y, S.LESS_THAN_EQUAL, "y", "1"),
+    (lambda: y == 1, S.EQUAL, "y", "1"), (lambda: y + a <= 2, S.LESS_THAN_EQUAL, "y + a", "2"),
+    (lambda: y >= a, S.GREATER_THAN_EQUAL, "y", "a"), (lambda: 1 >= y, S.LESS_THAN_EQUAL, "y", "1"),
 ])
 def test_constraint_sides_and_sense(build, sense, left, right):
     cond = build()
@@ -48,10 +46,7 @@ def test_constraint_sides_and_sense(build, sense, left, right):
 
 
 @pytest.mark.parametrize("expr, forall, shape", [
-    (y, None, []),
-    (w[i], i, ["i"]),
-    (w[i], (i, i != 2), [("i", "i != 2")]),
-    (w[i], (i,), ["i"]),
+    (y, None, []), (w[i], i, ["i"]), (w[i], (i,), ["i"]), (w[i], (i, i != 2), [("i", "i != 2")]),
     (w[k], [k, i], ["k", "i"]),
     (w[k], [i, (k, (k != i) & (k > 0))], ["i", ("k", "k != i and k > 0")]),
 ])
@@ -79,13 +74,10 @@ def test_valid_forall_against_expression(expr, forall):
 
 @pytest.mark.parametrize("expr, forall, message", [
     (x[i, j], [i, i], "forall has duplicated indices"),
-    (x[i, j], [(i, i != j), j], "forall scope error"),
-    (x[i, j], [i, (j, j != k)], "forall scope error"),
+    (x[i, j], [(i, i != j), j], "forall scope error"), (x[i, j], [i, (j, j != k)], "forall scope error"),
     (x[i, j], [(i, i != j), i], "forall scope error"),  # the scope of an item is checked before later items
-    (w[i], None, "Invalid forall:" + FREE + "i"),
-    (w[i], [i, j], "Invalid forall:" + EXTRA + "j"),
-    (w[i], j, "Invalid forall:" + FREE + "i" + EXTRA + "j"),
-    (w[k], k, "Invalid forall:" + FREE + "i"),
+    (w[i], None, "Invalid forall:" + FREE + "i"), (w[i], [i, j], "Invalid forall:" + EXTRA + "j"),
+    (w[i], j, "Invalid forall:" + FREE + "i" + EXTRA + "j"), (w[k], k, "Invalid forall:" + FREE + "i"),
     (tx.sum(i, w[i]), i, BOUND + "i"),
 ])
 def test_forall_against_expression(expr, forall, message):

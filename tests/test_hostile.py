@@ -57,11 +57,8 @@ def doubling(levels=40, leaf=None):
 
 
 @pytest.mark.parametrize("walk, expected", [
-    (tx.is_linear, True),
-    (tx.is_quadratic, False),
-    (tx.is_dynamic_degree, False),
-    (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]),
-    (lambda e: tx.is_same(e, doubling()), True),
+    (tx.is_linear, True), (tx.is_quadratic, False), (tx.is_dynamic_degree, False),
+    (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]), (lambda e: tx.is_same(e, doubling()), True),
     (lambda e: tx.is_same(e, doubling(leaf=c * tx.BinaryVar("d"))), False),
     (lambda e: tx.Constraint("k", e <= 1, forall=[]).name, "k"),
     (lambda e: tx.is_linear(tx.sum(i, doubling(leaf=x[i, i] * c))), True),

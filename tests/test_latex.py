@@ -138,13 +138,9 @@ def test_set_latex_exists_exactly_on_the_node_classes():
 
 
 @pytest.mark.parametrize("build, default", [
-    (lambda: tx.Element("q", belong_to=N), "q"),
-    (lambda: tx.Placeholder("q", ndim=1, description="d"), "q"),
-    (lambda: A[i, j], "A_{i, j}"),
-    (lambda: tx.SemiIntegerVar("v", lower_bound=0, upper_bound=N), "v"),
-    (lambda: N ** 2, "N^{2}"),
-    (lambda: tx.sum(i, a[i]), SUM_A),
-    (lambda: N >= M, r"N \geq M"),
+    (lambda: tx.Element("q", belong_to=N), "q"), (lambda: tx.Placeholder("q", ndim=1, description="d"), "q"),
+    (lambda: A[i, j], "A_{i, j}"), (lambda: tx.SemiIntegerVar("v", lower_bound=0, upper_bound=N), "v"),
+    (lambda: N ** 2, "N^{2}"), (lambda: tx.sum(i, a[i]), SUM_A), (lambda: N >= M, r"N \geq M"),
     (lambda: (N > 1) ^ (M > 1), r"N > 1 \oplus M > 1"),
 ])
 def test_set_latex_replaces_and_restores(build, default):
@@ -162,8 +158,7 @@ def test_set_latex_replaces_and_restores(build, default):
 
 
 @pytest.mark.parametrize("build, body", [
-    (lambda: custom(N + 1, "S") ** 2, "S^{2}"),
-    (lambda: tx.ln(custom(N + 1, "S")), r"\ln S"),
+    (lambda: custom(N + 1, "S") ** 2, "S^{2}"), (lambda: tx.ln(custom(N + 1, "S")), r"\ln S"),
     (lambda: M - custom(N + 1, "S"), "M - S"),
     (lambda: tx.sum(i, custom(a[i] + 1, "b_{i}")), r"\sum_{i = 0}^{N - 1} b_{i}"),
     (lambda: tx.Placeholder("p", latex=r"\phi") ** 2, r"\phi^{2}"),

@@ -22,17 +22,10 @@ class Index:
 
 
 @pytest.mark.parametrize("arg, value, dtype", [
-    (123, 123, INTEGER),
-    (-(2**63), -(2**63), INTEGER),
-    (True, 1, INTEGER),
-    (2**63, float(2**63), FLOAT),
-    (2**70, float(2**70), FLOAT),
-    (1.23, 1.23, FLOAT),
-    (np.int8(-5), -5, INTEGER),
-    (np.uint64(2**64 - 1), float(2**64 - 1), FLOAT),
-    (Fraction(1, 4), 0.25, FLOAT),
-    (Index(2**70, 1.5), 1.5, FLOAT),
-    (Index(ValueError("no index"), 1.5), 1.5, FLOAT),
+    (123, 123, INTEGER), (-(2**63), -(2**63), INTEGER), (True, 1, INTEGER), (np.int8(-5), -5, INTEGER),
+    (2**63, float(2**63), FLOAT), (2**70, float(2**70), FLOAT), (np.uint64(2**64 - 1), float(2**64 - 1), FLOAT),
+    (1.23, 1.23, FLOAT), (Fraction(1, 4), 0.25, FLOAT),
+    (Index(2**70, 1.5), 1.5, FLOAT), (Index(ValueError("no index"), 1.5), 1.5, FLOAT),  # __float__ when __index__ fails
 ])
 def test_number_lit_conversion(arg, value, dtype):
     lit = tx.NumberLit(value=arg)

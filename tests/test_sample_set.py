@@ -115,10 +115,8 @@ def test_lowest(objective, lowest, violations):
 
 @pytest.mark.parametrize("part, field, value, name", [
     ("evaluation", "constraint_violations", {"a": [0.0, 0.0], "b": [0.0]}, "'b'"),
-    ("evaluation", "objective", [1.0], "objective"),
-    ("evaluation", "energy", [1.0, 2.0, 3.0], "energy"),
-    ("evaluation", "penalty", {"p": []}, "penalty['p']"),
-    ("evaluation", "constraint_values", [], "constraint_values"),
+    ("evaluation", "objective", [1.0], "objective"), ("evaluation", "energy", [1.0, 2.0, 3.0], "energy"),
+    ("evaluation", "penalty", {"p": []}, "penalty['p']"), ("evaluation", "constraint_values", [], "constraint_values"),
     ("record", "solution", {"x": [coo(0)]}, "solution['x']"),
 ])
 @pytest.mark.parametrize("method", ["feasible", "infeasible", "lowest"])
