@@ -88,16 +88,12 @@ X = var(1, "x")  # a scalar binary variable, so that penalty terms and constrain
 # Writing
 
 
-@pytest.fixture
-def model():
-    N = tx.Placeholder("N")
-    x = tx.BinaryVar("x", shape=(N,))
-    i = tx.Element("i", belong_to=N)
-    return N, x, i
+N = tx.Placeholder("N")
+x = tx.BinaryVar("x", shape=(N,))
+i = tx.Element("i", belong_to=N)
 
 
-def test_shared_subtree_is_one_node(model):
-    N, x, i = model
+def test_shared_subtree_is_one_node():
     e = read(x[i] * x[i]).expr
     nodes, root = e.expr_nodes, e.expr_nodes[e.root_id]
     kinds = [kind(n) for n in nodes]
@@ -121,8 +117,7 @@ def test_number_literals(obj, expected):
     assert lits == sorted(expected)
 
 
-def test_ids_are_new_uuids_and_nothing_else_changes(model):
-    N, x, i = model
+def test_ids_are_new_uuids_and_nothing_else_changes():
     c = tx.Constraint("c", tx.sum(i, x[i]) <= N, forall=None)
     first, second = read(c), read(c)
     ids = [first.id, first.constraint.id, first.constraint.left.id, first.constraint.right.id,
@@ -135,8 +130,7 @@ def test_ids_are_new_uuids_and_nothing_else_changes(model):
     assert first.constraint.HasField("forall_list") and not forall.indices and not forall.expr_nodes
 
 
-def test_variable_bounds(model):
-    N, x, i = model
+def test_variable_bounds():
     v = read(x).expr.expr_nodes[-1].decision_var
     assert v.type == 1 and not v.HasField("lower_bound") and not v.HasField("upper_bound")
     y = tx.IntegerVar("y", shape=(N,), lower_bound=0, upper_bound=tx.Placeholder("a", ndim=1))
@@ -147,8 +141,7 @@ def test_variable_bounds(model):
     assert nodes[v.upper_bound.bound_id].placeholder.name == "a"
 
 
-def test_forall_list_and_problem(model):
-    N, x, i = model
+def test_forall_list_and_problem():
     j = tx.Element("j", belong_to=N)
     t = tx.CustomPenaltyTerm("t", x[i] * x[j], forall=[i, (j, j != i)])
     body = read(problem("p", tx.sum(i, x[i]), t, tx.Constraint("c", x[i] <= 1, forall=i),

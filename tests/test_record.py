@@ -129,12 +129,9 @@ def test_to_dense_refuses_entries_outside_the_shape(coo, exc, message):
     assert r.solution == {"x": [coo]}
 
 
-def test_to_dense_sizes_the_whole_record_first():
+def test_to_dense_sizes_the_whole_record_first_and_later_values_overwrite():
     with pytest.raises(ValueError, match="would hold more than"):
         tx.Record({"x": [((), [], (2**27,))] * 3}, [1, 1, 1]).to_dense()
-
-
-def test_to_dense_later_values_overwrite():
     r = tx.Record({"x": [(([1, 1],), [1.0, 2.0], (3,))]}, [1])
     np.testing.assert_array_equal(r.to_dense().solution["x"][0], [0.0, 2.0, 0.0])
 

@@ -133,10 +133,8 @@ def test_null_in_number_lists_reads_as_nan():
      '"num_occurrences": []}', None),
     (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [-1]}', None),
     (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [1.0]}', None),
-    (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None),
-    (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
-    (tx.SolvingTime, '{"solve": 1,}', None),
-    (tx.SolvingTime, "", None),
+    (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None), (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
+    (tx.SolvingTime, '{"solve": 1,}', None), (tx.SolvingTime, "", None),
 ])
 def test_from_json_refused(cls, text, message):
     with pytest.raises(ValueError) as err:
