@@ -73,10 +73,8 @@ def test_extract_nodes_is_pre_order_with_sets_and_conditions():
 
 
 @pytest.mark.parametrize("classes, expected", [
-    (tx.Placeholder, ["a", "b"]),
-    ((), []),
-    (object, []),                   # classes are matched exactly, not as subclasses
-    ((tx.MulOp, tx.NumberLit), ["a * b", "2"]),
+    (tx.Placeholder, ["a", "b"]), ((), []), ((tx.MulOp, tx.NumberLit), ["a * b", "2"]),
+    (object, []),  # classes are matched exactly, not as subclasses
 ])
 def test_extract_nodes_class_selection(classes, expected):
     got = tx.extract_nodes(a * b + 2, classes)

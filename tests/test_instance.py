@@ -13,11 +13,10 @@ from hypothesis import given, reject
 from hypothesis import strategies as st
 
 import tarvex as tx
-from conftest import MODELS, check, knapsack, assignment, problem, record, same, samples_of
+from conftest import MAX, MODELS, NAN, assignment, check, knapsack, problem, record, same, samples_of
 from tarvex.instance import Instance
 
-MAX = tx.ProblemSense.MAXIMIZE
-NAN, INF = math.nan, math.inf
+INF = math.inf
 
 
 # --- construction: what an instance knows ------------------------------------------------------
