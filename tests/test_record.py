@@ -63,13 +63,9 @@ def unaligned():
 
 
 @pytest.mark.parametrize("array", [
-    np.arange(12.0).reshape(3, 4)[:, ::2],  # strided
-    np.arange(12.0).reshape(3, 4)[::-1],  # negative stride
-    np.asfortranarray(np.arange(24.0).reshape(2, 3, 4)),
-    np.arange(6.0).reshape(1, 2, 1, 3),
-    np.zeros((0, 3)),
-    np.array(7.0),
-    unaligned(),
+    np.arange(12.0).reshape(3, 4)[:, ::2], np.arange(12.0).reshape(3, 4)[::-1],
+    np.asfortranarray(np.arange(24.0).reshape(2, 3, 4)), np.arange(6.0).reshape(1, 2, 1, 3), np.zeros((0, 3)),
+    np.array(7.0), unaligned(),
 ], ids=["strided", "reversed", "fortran", "unit-axes", "empty", "0-d", "unaligned"])
 def test_dense_arrays_are_copied_in_row_major_order(array):
     expected = array.copy()

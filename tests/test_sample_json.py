@@ -83,11 +83,10 @@ def test_from_dict_refused(cls, arg, exc, message):
 
 
 @pytest.mark.parametrize("read, arg, expected", [
-    (tx.Record.from_dict, {}, tx.Record({}, [])),
+    (tx.Record.from_dict, {}, tx.Record({}, [])), (tx.MeasuringTime.from_dict, {}, tx.MeasuringTime()),
     (tx.Record.from_dict, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
     (tx.Evaluation.from_dict, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
     (tx.SolvingTime.from_dict, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
-    (tx.MeasuringTime.from_dict, {}, tx.MeasuringTime()),
     (tx.MeasuringTime.from_dict, {"system": {"fetch_result": 1.0}},
      tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
     (tx.SolvingTime.from_json, "{}", tx.SolvingTime()),

@@ -51,15 +51,6 @@ def test_metadata_is_the_same_dict_everywhere():
     assert tx.SampleSet.from_dict({**s.to_dict(), "metadata": None} | {"metadata": {}}).metadata == {}
 
 
-def test_components_are_copies():
-    s = make({"c": [0.0]})
-    r = s.record
-    r.num_occurrences = [99]
-    assert s.record.num_occurrences == [1]
-    s.record = r
-    assert s.record.num_occurrences == [99]
-
-
 # --- feasibility --------------------------------------------------------------------------
 
 INF = math.inf

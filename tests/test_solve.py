@@ -158,14 +158,11 @@ def test_known_optimum(build, solver, options, brute_force):
             assert ss.feasible().lowest().evaluation.objective[0] == pytest.approx(expected)
 
 
-def test_annealer_merges_identical_samples():
+def test_annealer_merges_identical_samples_and_repeats_a_seed():
     ss = maxcut()[0].solve("anneal", num_reads=50, seed=3)
     counts = ss.record.num_occurrences
     assert sum(counts) == 50 and len({tuple(a) for a in ss.record.solution["x"]}) == len(counts)
     assert (ss.metadata["status"], ss.metadata["num_reads"]) == ("completed", 50)
-
-
-def test_same_seed_same_record():
     instance, _ = assignment()
     a, b, c = (instance.solve("anneal", num_reads=20, seed=s, penalty_weight=20) for s in (5, 5, 6))
     assert a.record == b.record and a.evaluation == b.evaluation and a.record != c.record
