@@ -127,10 +127,8 @@ def test_extract_variables_documented_example():
 
 @pytest.mark.parametrize("build, expected", [
     (lambda: a + tx.Placeholder("a", latex="A", description="d") + a, ["a"]),
-    (lambda: a + tx.Placeholder("a", ndim=1)[0], ["a", "a"]),
-    (lambda: xs[i] + xs[j], ["xs", "i", "N", "j"]),
-    (lambda: A.len_at(0) + A.len_at(0, description="rows") + A.len_at(1),
-     ["len(A, 0)", "A", "len(A, 1)"]),
+    (lambda: a + tx.Placeholder("a", ndim=1)[0], ["a", "a"]), (lambda: xs[i] + xs[j], ["xs", "i", "N", "j"]),
+    (lambda: A.len_at(0) + A.len_at(0, description="rows") + A.len_at(1), ["len(A, 0)", "A", "len(A, 1)"]),
     (lambda: tx.Element("k", belong_to=A[i]), ["k", "A", "i", "N"]),
     (lambda: [i, (j, j != a)], ["i", "N", "j", "a"]),
 ])

@@ -201,8 +201,7 @@ def test_messages_per_kind(cls, word, bounds):
 
 
 @pytest.mark.parametrize("build, exc, message", [
-    (lambda: a + "a", TypeError, None),
-    (lambda: 10**400 * a, TypeError, None),
+    (lambda: a + "a", TypeError, None), (lambda: 10**400 * a, TypeError, None),
     (lambda: a + tx.Element("i", 3).belong_to, TypeError, None),
     (lambda: -A, MODELING,
      "the dimensionality of the Placeholder { name: A } must be zero, but is actually 2"),

@@ -19,8 +19,7 @@ E_VEC = tx.Element("e", E)
 
 
 @pytest.mark.parametrize("belong_to, text, start_repr, end_repr", [
-    ((0, N), "[0..N)", "NumberLit(value=0)", P_N),
-    (N, "[0..N)", "NumberLit(value=0)", P_N),
+    ((0, N), "[0..N)", "NumberLit(value=0)", P_N), (N, "[0..N)", "NumberLit(value=0)", P_N),
     (5, "[0..5)", "NumberLit(value=0)", "NumberLit(value=5)"),
     ((0, 2.5), "[0..2.5)", "NumberLit(value=0)", "NumberLit(value=2.5)"),
     ((N - 1, N), "[N - 1..N)", f"{P_N} + NumberLit(value=-1)", P_N),

@@ -250,8 +250,7 @@ def span(span_id, parent, start, end):
 
 
 @pytest.mark.parametrize("metadata, expected", [
-    ({}, {}),
-    ({"solve": span("r", None, "00.000000", "01.500000")}, {"solve": 1.5}),
+    ({}, {}), ({"solve": span("r", None, "00.000000", "01.500000")}, {"solve": 1.5}),
     ({"solve": span("r", None, "00.000000", "01.500000"), "step": span("s", "r", "00.000000", "00.500000")},
      {"solve": {"step": 0.5}}),
     ({"solve": span("r", None, "00.000000", "09.000000"),
