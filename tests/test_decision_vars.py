@@ -19,9 +19,8 @@ ONLY_PLACEHOLDER = "only a subscripted placeholder can be used as the bound of a
 
 def test_binary_scalar():
     x = tx.BinaryVar("x")
-    assert (x.name, x.description, x.ndim, x.shape) == ("x", None, 0, ())
-    assert (str(x), repr(x)) == ("x", "BinaryVar(name='x', shape=[])")
-    assert not hasattr(x, "lower_bound")
+    assert (x.name, x.description, x.ndim, x.shape, str(x)) == ("x", None, 0, (), "x") and not hasattr(x, "lower_bound")
+    assert repr(x) == "BinaryVar(name='x', shape=[])"
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)

@@ -70,9 +70,7 @@ def test_version_and_all():
 @pytest.mark.parametrize("name", EXCEPTIONS)
 def test_exception_types(name):
     exc = getattr(tx, name)
-    assert exc.__bases__ == (Exception,)
-    assert exc.__module__ == "tarvex" and exc.__name__ == name
-    assert exc.__doc__ is None
+    assert (exc.__bases__, exc.__module__, exc.__name__, exc.__doc__) == ((Exception,), "tarvex", name, None)
     assert exc("some message").args == ("some message",)
 
 
