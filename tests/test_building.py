@@ -106,12 +106,9 @@ def test_small_integer_literals_are_plain_values(value):
 
 
 @pytest.mark.parametrize("build, text", [
-    (lambda s: s + x[2], "x[0] + x[1] + x[2] + 1"),
-    (lambda s: s + 4, "x[0] + x[1] + 5"),
-    (lambda s: s - 1, "x[0] + x[1]"),
-    (lambda s: s + (x[2] + 2), "x[0] + x[1] + x[2] + 3"),
-    (lambda s: s + (x[2] - 1), "x[0] + x[1] + x[2]"),
-    (lambda s: (x[2] + 2) + s, "x[2] + x[0] + x[1] + 3"),
+    (lambda s: s + x[2], "x[0] + x[1] + x[2] + 1"), (lambda s: s + 4, "x[0] + x[1] + 5"),
+    (lambda s: s - 1, "x[0] + x[1]"), (lambda s: s + (x[2] + 2), "x[0] + x[1] + x[2] + 3"),
+    (lambda s: s + (x[2] - 1), "x[0] + x[1] + x[2]"), (lambda s: (x[2] + 2) + s, "x[2] + x[0] + x[1] + 3"),
     (lambda s: s + (x[2] + x[3]), "x[0] + x[1] + x[2] + x[3] + 1"),
     (lambda s: (s + x[2]) + 4 + x[3], "x[0] + x[1] + x[2] + x[3] + 5"),
 ])

@@ -19,9 +19,8 @@ ONLY_PLACEHOLDER = "only a subscripted placeholder can be used as the bound of a
 
 def test_binary_scalar():
     x = tx.BinaryVar("x")
-    assert (x.name, x.description, x.ndim, x.shape) == ("x", None, 0, ())
-    assert (str(x), repr(x)) == ("x", "BinaryVar(name='x', shape=[])")
-    assert not hasattr(x, "lower_bound")
+    assert (x.name, x.description, x.ndim, x.shape, str(x)) == ("x", None, 0, (), "x") and not hasattr(x, "lower_bound")
+    assert repr(x) == "BinaryVar(name='x', shape=[])"
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)
@@ -90,22 +89,27 @@ def test_construction_errors(cls, word, bounds, kwargs, exc, match):
 
 
 @pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)
-@pytest.mark.parametrize("lower, upper, message", [
-    (X2[0], 1, ONLY_PLACEHOLDER),
-    (0, X2, NOT_A_BOUND),
-    (0, X2[:, 0], NOT_A_BOUND),
-    ("s", X2[0], NOT_A_BOUND),  # the lower bound is converted first
+@pytest.mark.parametrize("kwargs, exc, message", [
+    ({"lower_bound": X2[0], "upper_bound": 1}, tx.ModelingError, ONLY_PLACEHOLDER),
+    ({"lower_bound": 0, "upper_bound": X2}, tx.ModelingError, NOT_A_BOUND),
+    ({"lower_bound": 0, "upper_bound": X2[:, 0]}, tx.ModelingError, NOT_A_BOUND),
+    # the shape is extracted first, then the lower and upper bounds, then latex and description, and those before
+    # the dimension check
+    ({"shape": "ab", "lower_bound": "s", "upper_bound": "s"}, TypeError,
+     "argument 'shape': Can't extract `str` to `Vec`"),
+    ({"lower_bound": "s", "upper_bound": X2[0]}, tx.ModelingError, NOT_A_BOUND),
+    ({"lower_bound": "s", "upper_bound": 0, "latex": 1}, tx.ModelingError, NOT_A_BOUND),
+    ({"lower_bound": U2, "upper_bound": 0, "description": 1}, TypeError,
+     "argument 'description': expected str or None, got int"),
 ])
-def test_bound_conversion_errors(cls, word, _l, _u, lower, upper, message):
-    with raises(tx.ModelingError, message):
-        cls("x", shape=[2], lower_bound=lower, upper_bound=upper)
+def test_bound_conversion_errors(cls, word, _l, _u, kwargs, exc, message):
+    with raises(exc, message):
+        cls("x", **{"shape": [2], **kwargs})
 
 
 @pytest.mark.parametrize("cls, word, lower_words, upper_words", BOUNDED)
 @pytest.mark.parametrize("shape, lower, upper, which, bound_ndim, var_ndim", [
-    ([N], 0, U2, "upper", 2, 1),
-    ([N], U2, U3, "lower", 2, 1),
-    ([], U1, 1, "lower", 1, 0),
+    ([N], 0, U2, "upper", 2, 1), ([N], U2, U3, "lower", 2, 1), ([], U1, 1, "lower", 1, 0),
     ([2, 2], 0, U3[0, 0], "upper", 1, 2),
 ])
 def test_bound_dimension_mismatch(cls, word, lower_words, upper_words, shape, lower, upper, which,
@@ -116,13 +120,3 @@ def test_bound_dimension_mismatch(cls, word, lower_words, upper_words, shape, lo
         cls("x", shape=shape, lower_bound=lower, upper_bound=upper)
 
 
-@pytest.mark.parametrize("cls, word, _l, _u", BOUNDED)
-def test_check_order(cls, word, _l, _u):
-    # The shape is extracted before the bounds, the bounds before latex and description, and
-    # those before the dimension check.
-    with pytest.raises(TypeError, match=r"^argument 'shape': "):
-        cls("x", shape="ab", lower_bound="s", upper_bound="s")
-    with pytest.raises(tx.ModelingError, match=NOT_A_BOUND):
-        cls("x", lower_bound="s", upper_bound=0, latex=1)
-    with pytest.raises(TypeError, match=r"^argument 'description': "):
-        cls("x", lower_bound=U2, upper_bound=0, description=1)

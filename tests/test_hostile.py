@@ -17,17 +17,12 @@ c = tx.Placeholder("c")
 
 
 @pytest.mark.parametrize("make, getter", [
-    (lambda: a[i + 1, i + 2], "subscripts"),
-    (lambda: x[i, i] + c + 1, "terms"),
-    (lambda: x[i, i] * c * 2, "terms"),
-    (lambda: tx.min(c, a[i, i], 2), "terms"),
-    (lambda: (c == 1) & (c == 2), "terms"),
-    (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"),
+    (lambda: a[i + 1, i + 2], "subscripts"), (lambda: x[i, i] + c + 1, "terms"), (lambda: x[i, i] * c * 2, "terms"),
+    (lambda: tx.min(c, a[i, i], 2), "terms"), (lambda: (c == 1) & (c == 2), "terms"),
+    (lambda: tx.BinaryVar("b", shape=(N, N + 1, 3)), "shape"), (lambda: a[i], "shape"),
     (lambda: tx.IntegerVar("y", shape=(N,), lower_bound=c + 1, upper_bound=c * 2), "lower_bound"),
     (lambda: tx.Element("k", belong_to=(c + 1, c * 2)), "belong_to"),
-    (lambda: tx.sum(i, x[i, i]), "operand"),
-    (lambda: (c + 1) ** (c + 2), "exponent"),
-    (lambda: a[i], "shape"),
+    (lambda: tx.sum(i, x[i, i]), "operand"), (lambda: (c + 1) ** (c + 2), "exponent"),
 ])
 def test_getter_survives_a_finalizer_that_replaces_the_node(make, getter):
     victim = [None]
@@ -62,11 +57,8 @@ def doubling(levels=40, leaf=None):
 
 
 @pytest.mark.parametrize("walk, expected", [
-    (tx.is_linear, True),
-    (tx.is_quadratic, False),
-    (tx.is_dynamic_degree, False),
-    (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]),
-    (lambda e: tx.is_same(e, doubling()), True),
+    (tx.is_linear, True), (tx.is_quadratic, False), (tx.is_dynamic_degree, False),
+    (lambda e: [v.name for v in tx.extract_variables(e)], ["c", "b"]), (lambda e: tx.is_same(e, doubling()), True),
     (lambda e: tx.is_same(e, doubling(leaf=c * tx.BinaryVar("d"))), False),
     (lambda e: tx.Constraint("k", e <= 1, forall=[]).name, "k"),
     (lambda e: tx.is_linear(tx.sum(i, doubling(leaf=x[i, i] * c))), True),

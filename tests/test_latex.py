@@ -44,6 +44,7 @@ i = tx.Element("i", belong_to=N)
 j = tx.Element("j", belong_to=N)
 k = tx.Element("k", belong_to=10)
 m = tx.Element("m", belong_to=(1, N + 1))
+r_pow = tx.Element("r", belong_to=(M ** 2, N ** 2))
 tau = tx.Element("t", belong_to=N, latex=r"\tau")
 e = tx.Element("e", belong_to=E)
 e_cal = tx.Element("e", belong_to=E_cal)
@@ -68,107 +69,60 @@ def test_katex_check_rejects_malformed_latex():
 
 @pytest.mark.parametrize("obj, body", [
     # leaves, subscripts and array lengths
-    (tau, r"\tau"),
-    (tx.BinaryVar("x", latex=r"\xi"), r"\xi"),
-    (A[i, j], "A_{i, j}"),
-    (p_pi[a[tau]], r"p_{a_{\tau}}"),
-    (eps[1], r"\epsilon_{1}"),
-    (A[i].len_at(0), r"\mathrm{len}\left(A_{i}, 0\right)"),
-    (eps.len_at(0), r"\mathrm{len}\left(\epsilon, 0\right)"),
+    (tau, r"\tau"), (tx.BinaryVar("x", latex=r"\xi"), r"\xi"), (A[i, j], "A_{i, j}"),
+    (p_pi[a[tau]], r"p_{a_{\tau}}"), (eps[1], r"\epsilon_{1}"),
+    (A[i].len_at(0), r"\mathrm{len}\left(A_{i}, 0\right)"), (eps.len_at(0), r"\mathrm{len}\left(\epsilon, 0\right)"),
     (p_pi.len_at(0), r"\mathrm{len}\left(p, 0\right)"),
     # unary operators; the logarithms wrap sums, products, powers, remainders, reductions
-    (tx.abs(N + 1), r"\left| N + 1 \right|"),
-    (tx.ceil(N), r"\left\lceil N \right\rceil"),
-    (tx.floor(N), r"\left\lfloor N \right\rfloor"),
-    (tx.ln(N + 1), r"\ln \left(N + 1\right)"),
-    (tx.log2(2 * N), r"\log_{2} \left(2 \cdot N\right)"),
-    (tx.log10(N ** 2), r"\log_{10} \left(N^{2}\right)"),
-    (tx.ln(N % 2), r"\ln \left(N \bmod 2\right)"),
-    (tx.ln(tx.sum(i, a[i])), rf"\ln \left({SUM_A}\right)"),
+    (tx.abs(N + 1), r"\left| N + 1 \right|"), (tx.ceil(N), r"\left\lceil N \right\rceil"),
+    (tx.floor(N), r"\left\lfloor N \right\rfloor"), (tx.ln(N + 1), r"\ln \left(N + 1\right)"),
+    (tx.log2(2 * N), r"\log_{2} \left(2 \cdot N\right)"), (tx.log10(N ** 2), r"\log_{10} \left(N^{2}\right)"),
+    (tx.ln(N % 2), r"\ln \left(N \bmod 2\right)"), (tx.ln(tx.sum(i, a[i])), rf"\ln \left({SUM_A}\right)"),
     (tx.ln(tx.min(N, M)), r"\ln \min\left(N, M\right)"),
-    # powers and remainders
-    (N ** -1, "N^{(-1)}"),
-    ((N + 1) ** 2, r"\left(N + 1\right)^{2}"),
-    ((2 * N) ** (N + 1), r"\left(2 \cdot N\right)^{N + 1}"),
-    ((N ** 2) ** 3, r"\left(N^{2}\right)^{3}"),
-    ((N % 3) ** 2, r"\left(N \bmod 3\right)^{2}"),
-    (tx.sum(i, a[i]) ** 2, rf"\left({SUM_A}\right)^{{2}}"),
-    (tx.ln(N) ** 2, r"\left(\ln N\right)^{2}"),
-    (tx.abs(N) ** 2, r"\left| N \right|^{2}"),
+    # powers and remainders; a negative base or exponent is parenthesized
+    (N ** -1, "N^{(-1)}"), (tx.NumberLit(-2) ** N, "(-2)^{N}"), ((N + 1) ** 2, r"\left(N + 1\right)^{2}"),
+    ((2 * N) ** (N + 1), r"\left(2 \cdot N\right)^{N + 1}"), ((N ** 2) ** 3, r"\left(N^{2}\right)^{3}"),
+    ((N % 3) ** 2, r"\left(N \bmod 3\right)^{2}"), (tx.sum(i, a[i]) ** 2, rf"\left({SUM_A}\right)^{{2}}"),
+    (tx.ln(N) ** 2, r"\left(\ln N\right)^{2}"), (tx.abs(N) ** 2, r"\left| N \right|^{2}"),
     ((N + 1) % 3, r"\left(N + 1\right) \bmod 3"),
     ((N * M) % (N % 2), r"\left(N \cdot M\right) \bmod \left(N \bmod 2\right)"),
     ((N ** 2) % tx.sum(i, a[i]), rf"N^{{2}} \bmod {SUM_A}"),
-    # sums, products, minimum and maximum
-    (N - M - 1, "N - M - 1"),
-    (-N + M, "- N + M"),
-    (-(N * M), r"- N \cdot M"),
-    (-2 * N, r"(-2) \cdot N"),
-    (2 * N - 3 * M, r"2 \cdot N - 3 \cdot M"),
+    # sums, products, minimum and maximum; a negative NaN keeps its plus sign
+    (N - M - 1, "N - M - 1"), (-N + M, "- N + M"), (-(N * M), r"- N \cdot M"), (-2 * N, r"(-2) \cdot N"),
+    (2 * N - 3 * M, r"2 \cdot N - 3 \cdot M"), (N + tx.NumberLit(-float("nan")), "N + NaN"),
     ((N + 1) * M * (N % 3), r"\left(N + 1\right) \cdot M \cdot \left(N \bmod 3\right)"),
     (N * M ** 2 * tx.sum(i, a[i]), rf"N \cdot M^{{2}} \cdot {SUM_A}"),
-    (tx.min(-1, N + 1), r"\min\left((-1), N + 1\right)"),
-    (tx.max(), r"\max\left(\right)"),
-])
-def test_node_latex(obj, body):
-    assert latex(obj) == dm(body)
-
-
-@pytest.mark.parametrize("obj, body", [
-    (tx.prod(k, a[k]), r"\prod_{k = 0}^{9} a_{k}"),
-    (tx.sum(m, a[m]), r"\sum_{m = 1}^{N} a_{m}"),
+    (tx.min(-1, N + 1), r"\min\left((-1), N + 1\right)"), (tx.max(), r"\max\left(\right)"),
+    # reductions over ranges, with conditions, over arrays and elements, nested
+    (tx.prod(k, a[k]), r"\prod_{k = 0}^{9} a_{k}"), (tx.sum(m, a[m]), r"\sum_{m = 1}^{N} a_{m}"),
     (tx.sum(tx.Element("r", (0, 2.5)), a[N]), r"\sum_{r = 0}^{1.5} a_{N}"),
     (tx.sum(tx.Element("r", (-1, 2 * N)), a[N]), r"\sum_{r = (-1)}^{2 \cdot N - 1} a_{N}"),
     (tx.sum(tx.Element("r", (M + 1, N)), a[N]), r"\sum_{r = \left(M + 1\right)}^{N - 1} a_{N}"),
     (tx.sum((tau, (tau != j) & (tau > 0)), y[tau, j]),
      r"\sum_{\substack{\tau = 0\\\tau \neq j \land \tau > 0}}^{N - 1} y_{\tau, j}"),
-    (tx.sum(eps, eps[0]), r"\sum_{\epsilon \in E} \epsilon_{0}"),
+    (tx.sum(eps, eps[0]), r"\sum_{\epsilon \in E} \epsilon_{0}"), (tx.sum(f, f), r"\sum_{f \in e} f"),
     (tx.sum((e, e[0] > 1), e[1]), r"\sum_{\substack{e \in E\\e_{0} > 1}} e_{1}"),
-    (tx.sum(f, f), r"\sum_{f \in e} f"),
     (tx.sum((g_bold, g_bold < N), g_bold), r"\sum_{\substack{g \in A_{i}\\g < N}} g"),
     (tx.prod([i, (j, j != i)], y[i, j]),
      r"\prod_{i = 0}^{N - 1} \prod_{\substack{j = 0\\j \neq i}}^{N - 1} y_{i, j}"),
-    (y[:, 1:3].prod(),
-     r"\prod_{\ast_{0} = 0}^{N - 1} \prod_{\ast_{1} = 1}^{2} y_{\ast_{0}, \ast_{1}}"),
+    (y[:, 1:3].prod(), r"\prod_{\ast_{0} = 0}^{N - 1} \prod_{\ast_{1} = 1}^{2} y_{\ast_{0}, \ast_{1}}"),
     (tx.sum(i, a[i] + 1), r"\sum_{i = 0}^{N - 1} \left(a_{i} + 1\right)"),
     (tx.sum(i, 2 * a[i]), r"\sum_{i = 0}^{N - 1} 2 \cdot a_{i}"),
     (tx.sum(i, a[i] ** 2), r"\sum_{i = 0}^{N - 1} \left(a_{i}^{2}\right)"),
     (tx.prod(i, tx.ln(a[i])), r"\prod_{i = 0}^{N - 1} \ln a_{i}"),
+    # conditions
+    (N == 1, "N = 1"), (N != 1, r"N \neq 1"), (N < 1, "N < 1"), (N <= 1, r"N \leq 1"), (N > 1, "N > 1"),
+    (N >= 1, r"N \geq 1"), ((N == 1) | (M > 2), r"N = 1 \lor M > 2"),
+    (((N == 1) ^ (M > 2)) & (N < M), r"N = 1 \oplus M > 2 \land N < M"),
+    (tx.NumberLit(-2) == N - 1, "(-2) = N - 1"),
 ])
-def test_reductions(obj, body):
+def test_node_latex(obj, body):
     assert latex(obj) == dm(body)
-
-
-@pytest.mark.parametrize("cls, cond, body", [
-    (tx.EqualOp, N == 1, "N = 1"),
-    (tx.NotEqualOp, N != 1, r"N \neq 1"),
-    (tx.LessThanOp, N < 1, "N < 1"),
-    (tx.LessThanEqualOp, N <= 1, r"N \leq 1"),
-    (tx.GreaterThanOp, N > 1, "N > 1"),
-    (tx.GreaterThanEqualOp, N >= 1, r"N \geq 1"),
-    (tx.OrOp, (N == 1) | (M > 2), r"N = 1 \lor M > 2"),
-    (tx.AndOp, ((N == 1) ^ (M > 2)) & (N < M), r"N = 1 \oplus M > 2 \land N < M"),
-    (tx.EqualOp, tx.NumberLit(-2) == N - 1, "(-2) = N - 1"),
-])
-def test_conditions(cls, cond, body):
-    assert type(cond) is cls
-    assert latex(cond) == dm(body)
 
 
 @pytest.mark.parametrize("value, text", [(-2, "(-2)"), (3.0, "3"), (-0.0, "(-0)")])
 def test_number_literal_has_no_display_wrapper(value, text):
-    lit = tx.NumberLit(value)
-    assert latex(lit) == text
-    assert not hasattr(lit, "set_latex")
-
-
-@pytest.mark.parametrize("expr, text, body", [
-    (tx.NumberLit(-2) ** N, "(-2) ** N", "(-2)^{N}"),  # a negative power base is parenthesized
-    (tx.NumberLit(-2.5) ** N + 1, "(-2.5) ** N + 1", None), (N ** -2, "N ** -2", None),
-    (N + tx.NumberLit(-float("nan")), "N + NaN", "N + NaN")])  # a negative NaN keeps its plus sign
-def test_text_and_latex_of_signed_literals(expr, text, body):
-    assert str(expr) == text
-    if body is not None:
-        assert latex(expr) == dm(body)
+    assert latex(tx.NumberLit(value)) == text
 
 
 SET_LATEX_CLASSES = """Placeholder Element Subscript ArrayLength BinaryVar IntegerVar ContinuousVar
@@ -184,30 +138,27 @@ def test_set_latex_exists_exactly_on_the_node_classes():
 
 
 @pytest.mark.parametrize("build, default", [
-    (lambda: tx.Element("q", belong_to=N), "q"),
-    (lambda: A[i, j], "A_{i, j}"),
-    (lambda: tx.SemiIntegerVar("v", lower_bound=0, upper_bound=N), "v"),
-    (lambda: N ** 2, "N^{2}"),
-    (lambda: tx.sum(i, a[i]), SUM_A),
-    (lambda: N >= M, r"N \geq M"),
+    (lambda: tx.Element("q", belong_to=N), "q"), (lambda: tx.Placeholder("q", ndim=1, description="d"), "q"),
+    (lambda: A[i, j], "A_{i, j}"), (lambda: tx.SemiIntegerVar("v", lower_bound=0, upper_bound=N), "v"),
+    (lambda: N ** 2, "N^{2}"), (lambda: tx.sum(i, a[i]), SUM_A), (lambda: N >= M, r"N \geq M"),
     (lambda: (N > 1) ^ (M > 1), r"N > 1 \oplus M > 1"),
 ])
 def test_set_latex_replaces_and_restores(build, default):
     obj = build()
+    text, shown = str(obj), repr(obj)
     assert latex(obj) == dm(default)
     assert obj.set_latex(r"\Omega") is None
     obj.set_latex(latex=r"\Omega_{2}")
-    assert latex(obj) == dm(r"\Omega_{2}")
-    assert obj.set_latex(None) is None
-    assert latex(obj) == dm(default)
+    assert latex(obj) == dm(r"\Omega_{2}") and str(obj) == text  # the text form ignores LaTeX
+    assert obj.set_latex() is None  # removed: None is the default
+    assert latex(obj) == dm(default) and repr(obj) == shown
     with pytest.raises(TypeError, match="latex"):
         obj.set_latex(1)
     assert latex(obj) == dm(default)
 
 
 @pytest.mark.parametrize("build, body", [
-    (lambda: custom(N + 1, "S") ** 2, "S^{2}"),
-    (lambda: tx.ln(custom(N + 1, "S")), r"\ln S"),
+    (lambda: custom(N + 1, "S") ** 2, "S^{2}"), (lambda: tx.ln(custom(N + 1, "S")), r"\ln S"),
     (lambda: M - custom(N + 1, "S"), "M - S"),
     (lambda: tx.sum(i, custom(a[i] + 1, "b_{i}")), r"\sum_{i = 0}^{N - 1} b_{i}"),
     (lambda: tx.Placeholder("p", latex=r"\phi") ** 2, r"\phi^{2}"),
@@ -231,16 +182,11 @@ def test_set_latex_changes_only_the_object_it_is_called_on():
     assert latex(s ** 2) == dm(r"\left(N + 1\right)^{2}")
 
 
-def _over(belong_to):
-    r = tx.Element("r", belong_to)
-    return x[r] <= 1, r
-
-
 @pytest.mark.parametrize("build, clause", [
     (lambda: (x[i] <= 1, i), rf"\forall i \in {RANGE_I}"),
     (lambda: (x[k] <= 1, k), r"\forall k \in \left\{0,\ldots,9\right\}"),
     (lambda: (x[m] <= 1, m), r"\forall m \in \left\{1,\ldots,N\right\}"),
-    (lambda: _over((M ** 2, N ** 2)),
+    (lambda: (x[r_pow] <= 1, r_pow),
      r"\forall r \in \left\{\left(M^{2}\right),\ldots,N^{2} - 1\right\}"),
     (lambda: (x[tau] <= 1, (tau, tau != 0)),
      rf"\forall \tau \in \left\{{\tau \in {RANGE_I} \mid \tau \neq 0 \right\}}"),
@@ -275,19 +221,13 @@ def test_constraint_and_penalty_documents(obj, row):
     assert latex(obj) == array(row)
 
 
-ESCAPES = [
-    ("#", r"\#"), ("$", r"\$"), ("%", r"\%"), ("&", r"\&"), ("_", r"\_"), ("{", r"\{"),
-    ("}", r"\}"), ("\\", r"\textbackslash{}"), ("^", r"\textasciicircum{}"),
-    ("~", r"\textasciitilde{}"),
-]
+ESCAPES = [("#", r"\#"), ("$", r"\$"), ("%", r"\%"), ("&", r"\&"), ("_", r"\_"), ("{", r"\{"), ("}", r"\}"),
+           ("\\", r"\textbackslash{}"), ("^", r"\textasciicircum{}"), ("~", r"\textasciitilde{}")]
 
 
-@pytest.mark.parametrize(
-    "name, escaped",
-    [("a_b", r"a\_b"),
-     ("x " + "".join(c for c, _ in ESCAPES) + " é", "x " + "".join(s for _, s in ESCAPES) + " é")],
-    ids=["a_b", "all"],
-)
+@pytest.mark.parametrize("name, escaped", [
+    ("a_b", r"a\_b"), ("x " + "".join(c for c, _ in ESCAPES) + " é", "x " + "".join(s for _, s in ESCAPES) + " é"),
+], ids=["a_b", "all"])
 def test_names_are_escaped(name, escaped):
     c = tx.Constraint(name, x[0] <= 1)
     assert latex(c) == array(rf" & \text{{{escaped}}} & \displaystyle x_{{0}} \leq 1 &  \\")
@@ -305,20 +245,23 @@ def test_names_are_escaped(name, escaped):
       r"& x & 1\text{-dim binary variable}\\",
       *[""] * 4]),  # no integer, continuous, semi-integer or semi-continuous variables
     (problem("empty"), [r"& & \min \quad \displaystyle 0 & \\", *[""] * 8]),
-], ids=["no-constraints-or-penalties", "no-variables"])
+    (problem("penalized", tx.CustomPenaltyTerm("each", 2 * x[i], forall=i)),
+     [r"& & \min \quad \displaystyle 0 & \\", "",
+      rf"\text{{penalty terms}} & & & \\ & \text{{each}} & \displaystyle 2 \cdot x_{{i}} & \forall i \in {RANGE_I} \\",
+      r"\text{{where}} & & & \\", r"& x & 1\text{-dim binary variable}\\", *[""] * 4]),
+    # a power objective is wrapped, as a penalty term is; a power node alone is not
+    (problem("p", tx.BinaryVar("x") ** 2), [r"& & \min \quad \displaystyle \left(x^{2}\right) & \\", "", "",
+                                           r"\text{{where}} & & & \\", r"& x & 0\text{-dim binary variable}\\",
+                                           *[""] * 4]),
+    # an equal copy of a variable is listed once
+    (problem("p", x[0], tx.CustomPenaltyTerm("q", tx.BinaryVar("x", shape=[N])[1])),
+     [r"& & \min \quad \displaystyle x_{0} & \\", "",
+      r"\text{penalty terms} & & & \\ & \text{q} & \displaystyle x_{1} &  \\",
+      r"\text{{where}} & & & \\", r"& x & 1\text{-dim binary variable}\\", *[""] * 4]),
+], ids=["no-constraints-or-penalties", "no-variables", "penalties-and-no-constraints", "power-objective", "equal-copy"])
 def test_problem_documents(p, middle):
     assert latex(p) == "\n".join([r"\begin{array}{cccc}", rf"\text{{Problem:}} & \text{{{p.name}}} & & \\",
                                    *middle, r"\end{array}"])
-
-
-def test_problem_with_penalties_and_no_constraints():
-    doc = latex(problem("penalized", tx.CustomPenaltyTerm("each", 2 * x[i], forall=i)))
-    assert "s.t." not in doc
-    assert doc.split("\n")[3:5] == [
-        "",
-        r"\text{penalty terms} & & & \\ & \text{each} & \displaystyle 2 \cdot x_{i}"
-        rf" & \forall i \in {RANGE_I} \\",
-    ]
 
 
 def test_problem_with_everything():
@@ -368,25 +311,11 @@ def test_problem_with_everything():
     ])
 
 
-def test_power_node_vs_power_objective():
-    square = tx.BinaryVar("x") ** 2
-    assert latex(square) == dm("x^{2}")
-    assert latex(problem("p", square)).split("\n")[2] == r"& & \min \quad \displaystyle \left(x^{2}\right) & \\"
-
-
 def _where_block(p):
     doc = latex(p)
     head = "\\text{{where}} & & & \\\\\n"
     assert doc.count(head) == 1
     return doc.split(head)[1].removesuffix("\\end{array}").split("\n")
-
-
-@pytest.mark.parametrize("additions", [
-    lambda: [tx.sum(i, x[i]), tx.Constraint("c", x[i] <= 1, forall=i)],
-    lambda: [x[0], tx.CustomPenaltyTerm("q", tx.BinaryVar("x", shape=[N])[1])],
-], ids=["objective-and-constraint", "equal-copy"])
-def test_variable_listed_once(additions):
-    assert _where_block(problem("p", *additions())) == [r"& x & 1\text{-dim binary variable}\\", "", "", "", "", ""]
 
 
 @pytest.mark.parametrize("lower, upper, ndim, low, up", [

@@ -1,4 +1,5 @@
 import inspect
+import operator
 
 import pytest
 
@@ -14,10 +15,8 @@ FUNCTIONS = {
     "extract_variables": "(obj)",
     "is_same": "(src, dst)",
     **dict.fromkeys(["abs", "ceil", "floor", "log2", "log10", "ln"], "(operand)"),
-    "min": "(*operands)",
-    "max": "(*operands)",
-    "sum": "(index, operand)",
-    "prod": "(index, operand)",
+    **dict.fromkeys(["min", "max"], "(*operands)"),
+    **dict.fromkeys(["sum", "prod"], "(index, operand)"),
     "to_protobuf": "(obj)",
     "from_protobuf": "(buf)",
     "replace": "(expr, replacer)",
@@ -71,38 +70,44 @@ def test_version_and_all():
 @pytest.mark.parametrize("name", EXCEPTIONS)
 def test_exception_types(name):
     exc = getattr(tx, name)
-    assert exc.__bases__ == (Exception,)
-    assert exc.__module__ == "tarvex" and exc.__name__ == name
-    assert exc.__doc__ is None
+    assert (exc.__bases__, exc.__module__, exc.__name__, exc.__doc__) == ((Exception,), "tarvex", name, None)
     assert exc("some message").args == ("some message",)
 
 
-@pytest.mark.parametrize("name", _present(name for name, sig in CLASSES.items() if sig is None))
-def test_class_without_constructor(name):
-    with pytest.raises(TypeError, match=r"^No constructor defined$"):
-        getattr(tx, name)()
-
-
 @pytest.mark.parametrize("name", _present([*FUNCTIONS, *CLASSES]))
-def test_registered_object_identity(name):
-    obj = getattr(tx, name)
-    assert obj.__module__ == "tarvex"
-    assert obj.__name__ == obj.__qualname__ == name
-    if name in CLASSES:
-        assert isinstance(obj, type) and obj.__doc__
+def test_registered_object(name):
+    """Its names, its text signature, or for a class without one, no constructor."""
+    obj, signature = getattr(tx, name), {**FUNCTIONS, **CLASSES}[name]
+    assert obj.__module__ == "tarvex" and obj.__name__ == obj.__qualname__ == name
+    assert name not in CLASSES or (isinstance(obj, type) and obj.__doc__)
+    if signature is None:
+        with pytest.raises(TypeError, match=r"^No constructor defined$"):
+            obj()
+    else:
+        assert obj.__text_signature__ == signature
+        assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
 
 
-@pytest.mark.parametrize("name, signature",
-                         [(n, s) for n, s in {**FUNCTIONS, **CLASSES}.items() if s is not None and hasattr(tx, n)])
-def test_text_signature(name, signature):
-    obj = getattr(tx, name)
-    assert obj.__text_signature__ == signature
-    assert str(inspect.signature(obj)) == signature.replace("...", "Ellipsis")
+# Each enumeration with its member names in value order.
+ENUMS = [(tx.DataType, ["FLOAT", "INTEGER"]), (tx.ProblemSense, ["MINIMIZE", "MAXIMIZE"]),
+         (tx.ConstraintSense, ["EQUAL", "LESS_THAN_EQUAL", "GREATER_THAN_EQUAL"])]
 
 
-def test_module_sum_is_the_reduction():
-    i = tx.Element("i", belong_to=3)
-    assert tx.sum is not sum and type(tx.sum(i, i)) is tx.SumOp
+@pytest.mark.parametrize("enum, names", ENUMS, ids=[e.__name__ for e, _ in ENUMS])
+def test_enum_members(enum, names):
+    """A member equals its value from either side and itself only, shows its name, has no order."""
+    members = [getattr(enum, n) for n in names]
+    values = range(len(names) + 1)
+    for value, (name, member) in enumerate(zip(names, members)):
+        assert repr(member) == str(member) == f"{enum.__name__}.{name}"
+        assert int(member) == value and value == member
+        assert [member == k for k in values] == [k == value for k in values]
+        assert [member != k for k in values] == [k != value for k in values]
+        fresh = [getattr(enum, n) for n in names]
+        assert [member == m for m in fresh] == [not member != m for m in fresh] == [m == value for m in fresh]
+        for op in (operator.lt, operator.le, operator.gt, operator.ge):
+            with pytest.raises(TypeError):
+                op(member, members[0])
 
 
 def test_python_subclasses_of_node_classes():

@@ -14,18 +14,9 @@ def shortest_positional(d):
 
 
 @pytest.mark.parametrize("value, text", [
-    (-5, "-5"),
-    (2.0, "2"),
-    (-0.0, "-0"),
-    (0.5, "0.5"),
-    (1e-7, "0.0000001"),
-    (1e21, "1000000000000000000000"),
-    (2**70, "1180591620717411300000"),  # large floats: the shortest digits
-    (1e23, "1" + "0" * 23),
-    (5e-324, "0." + "0" * 323 + "5"),
-    (math.inf, "inf"),
-    (-math.inf, "-inf"),
-    (-math.nan, "NaN"),
+    (-5, "-5"), (2.0, "2"), (-0.0, "-0"), (0.5, "0.5"), (1e-7, "0.0000001"), (1e21, "1000000000000000000000"),
+    (2**70, "1180591620717411300000"), (1e23, "1" + "0" * 23),  # large floats: the shortest digits
+    (5e-324, "0." + "0" * 323 + "5"), (math.inf, "inf"), (-math.inf, "-inf"), (-math.nan, "NaN"),
 ])
 def test_number_text(value, text):
     lit = tx.NumberLit(value)

@@ -18,15 +18,6 @@ def state(p):
             {k: repr(t) for k, t in p.custom_penalty_terms.items()})
 
 
-@pytest.mark.parametrize("sense, name, value", [(MIN, "MINIMIZE", 0), (MAX, "MAXIMIZE", 1)])
-def test_problem_sense(sense, name, value):
-    assert repr(sense) == str(sense) == f"ProblemSense.{name}"
-    assert int(sense) == value and sense == value and sense != 1 - value
-    assert sense == getattr(tx.ProblemSense, name) and sense != (MAX if value == 0 else MIN)
-    with pytest.raises(TypeError):
-        sense <= MAX
-
-
 def test_new_problem():
     p = tx.Problem("p")
     assert p.name == "p" and p.sense == MIN
@@ -36,12 +27,7 @@ def test_new_problem():
     assert tx.Problem(name="q", sense=MAX).sense == MAX
     with pytest.raises(TypeError):
         tx.Problem("p", MAX)  # sense is keyword-only
-
-
-def test_sense_attribute():
-    p = tx.Problem("p")
     p.sense = MAX
-    assert p.sense == MAX
     with pytest.raises(TypeError):
         p.sense = 1
     with raises(AttributeError, "can't delete attribute"):
@@ -78,20 +64,17 @@ def test_entries_are_ordered_by_name(names, ordered):
         p += tx.CustomPenaltyTerm(n, y)
     assert list(p.constraints) == list(p.custom_penalty_terms) == ordered
     assert all(type(c) is tx.Constraint and c.name == n for n, c in p.constraints.items())
+    p.constraints.clear()  # the dicts returned are copies
+    assert list(p.constraints) == ordered
 
 
-def test_same_name_replaces_entry():
-    p = problem("p", tx.Constraint("c", x <= 1), tx.Constraint("c", y >= 0), tx.CustomPenaltyTerm("c", x),
-                tx.CustomPenaltyTerm("c", 2 * y))
+def test_same_name_replaces_entry_and_releases_its_variables():
+    p = problem("p", x, tx.Constraint("c", x <= 1), tx.Constraint("c", y >= 0), tx.CustomPenaltyTerm("c", x),
+                tx.CustomPenaltyTerm("c", 2 * y), y)
     assert len(p.constraints) == 1 and str(p.constraints["c"]) == 'Constraint(name="c", expression=y >= 0)'
     assert len(p.custom_penalty_terms) == 1 and str(p.custom_penalty_terms["c"].expression) == "2 * y"
-
-
-def test_returned_dicts_are_copies():
-    p = problem("p", tx.Constraint("c", x <= 1))
-    d = p.constraints
-    d.clear()
-    assert list(p.constraints) == ["c"]
+    p += PX  # no entry holds the variable x any more
+    assert repr(p.objective) == repr(PX)
 
 
 # each case: objects added first, then the one whose addition must fail, and the duplicated names
@@ -124,24 +107,16 @@ def test_same_variable_in_many_places_is_accepted(objs):
     assert repr(problem("p", *objs).objective) == repr(objs[0])
 
 
-def test_replaced_entries_release_their_variables():
-    # PX last: neither the old objective x nor the old constraint on x remain
-    p = problem("p", x, tx.Constraint("c", x <= 1), y, tx.Constraint("c", y <= 1), PX)
-    assert repr(p.objective) == repr(PX)
-
-
 def test_deep_trees():
     # Rendering refuses a tree deeper than the interpreter allows; building, storing, walking,
     # rewriting and comparing do not.
     e = tx.Placeholder("a")
     for _ in range(100_000):
         e = tx.abs(e)
-    for render in (str, repr):
-        with pytest.raises(RecursionError):
-            render(e)
     cond = e + x <= 1
-    with pytest.raises(RecursionError):
-        str(cond)
+    for render in (lambda: str(e), lambda: repr(e), lambda: str(cond)):
+        with pytest.raises(RecursionError):
+            render()
     c = tx.Constraint("c", cond)
     p = problem("p", c, e * y)
     assert list(p.constraints) == ["c"]

@@ -56,26 +56,18 @@ def test_condition_with_decision_variable_is_rejected(reduce, index):
         reduce(index, a[i])
 
 
-@pytest.mark.parametrize("reduce", [tx.sum, tx.prod])
-def test_empty_index_sequence(reduce):
-    with pytest.raises(ValueError, match="empty"):
-        reduce([], a[i])
-
-
-@pytest.mark.parametrize("index", [5, "i", (i, 5), [i, "j"]], ids=lambda v: type(v).__name__)
-def test_unconvertible_index(index):
-    with pytest.raises(TypeError, match="^argument 'index': failed to extract enum Index"):
-        tx.prod(index, a[i])
-
-
-@pytest.mark.parametrize("operand, exc, message", [
-    ("a", TypeError, "argument 'operand': failed to convert into expression."),
-    (a, tx.ModelingError,
-     "the dimensionality of the Placeholder { name: a } must be zero, but is actually 1"),
+@pytest.mark.parametrize("build, exc, match", [
+    (lambda: tx.sum([], a[i]), ValueError, "empty"), (lambda: tx.prod([], a[i]), ValueError, "empty"),
+    *[(lambda index=index: tx.prod(index, a[i]), TypeError, "^argument 'index': failed to extract enum Index")
+      for index in (5, "i", (i, 5), [i, "j"])],
+    (lambda: tx.sum(i, "a"), TypeError, r"^argument 'operand': failed to convert into expression\.$"),
+    (lambda: tx.sum(i, a), tx.ModelingError,
+     r"^the dimensionality of the Placeholder \{ name: a \} must be zero, but is actually 1$"),
 ])
-def test_unconvertible_operand(operand, exc, message):
-    with raises(exc, message):
-        tx.sum(i, operand)
+def test_argument_errors(build, exc, match):
+    with pytest.raises(exc, match=match) as info:
+        build()
+    assert type(info.value) is exc
 
 
 def test_arithmetic_and_comparison_on_reductions():

@@ -52,6 +52,9 @@ def test_dict_forms():
                                  "constraint_values", "penalty"]
 
 
+SET = {"record": {}, "evaluation": {}, "measuring_time": {}}
+
+
 @pytest.mark.parametrize("cls, arg, exc, message", [
     (tx.Record, [], TypeError, r"^argument 'dict': "),
     (tx.Evaluation, {"energy": None}, TypeError, None),
@@ -59,21 +62,31 @@ def test_dict_forms():
     (tx.MeasuringTime, {"solve": 1}, ValueError, r"^the value of the key 'solve' is not dict$"),
     (tx.MeasuringTime, {"system": None}, ValueError, r"^the value of the key 'system' is not dict$"),
     (tx.Record, {"solution": {"x": [[1.0]]}}, TypeError, r"^Failed to extract a solution\."),
+    # a sample set's keys in order; the record is read before the next key is looked for
+    (tx.SampleSet, {}, ValueError, r"^the key 'record' is not included in the dict$"),
+    (tx.SampleSet, {"record": 1}, TypeError, r"^the value of the key 'record' is not dict$"),
+    (tx.SampleSet, {"record": {"solution": 1}}, TypeError, r"^Failed to extract a solution\."),
+    (tx.SampleSet, {"record": {}}, ValueError, r"^the key 'evaluation' is not included in the dict$"),
+    (tx.SampleSet, {**SET, "evaluation": []}, TypeError, r"^the value of the key 'evaluation' is not dict$"),
+    (tx.SampleSet, {"record": {}, "evaluation": {}}, ValueError,
+     r"^the key 'measuring_time' is not included in the dict$"),
+    (tx.SampleSet, {**SET, "measuring_time": 0}, TypeError, r"^the value of the key 'measuring_time' is not dict$"),
+    (tx.SampleSet, {**SET, "metadata": None}, TypeError, r"^the value of the key 'metadata' is not dict$"),
 ])
 def test_from_dict_refused(cls, arg, exc, message):
-    with pytest.raises(exc, match=message):
+    with pytest.raises(exc, match=message) as err:
         cls.from_dict(arg)
+    assert type(err.value) is exc
 
 
 # --- reading ------------------------------------------------------------------------------
 
 
 @pytest.mark.parametrize("read, arg, expected", [
-    (tx.Record.from_dict, {}, tx.Record({}, [])),
+    (tx.Record.from_dict, {}, tx.Record({}, [])), (tx.MeasuringTime.from_dict, {}, tx.MeasuringTime()),
     (tx.Record.from_dict, {"num_occurrences": [2], "other": 1}, tx.Record({}, [2])),
     (tx.Evaluation.from_dict, {"energy": [1]}, tx.Evaluation(energy=[1.0])),
     (tx.SolvingTime.from_dict, {"solve": 3, "preprocess": None}, tx.SolvingTime(solve=3.0)),
-    (tx.MeasuringTime.from_dict, {}, tx.MeasuringTime()),
     (tx.MeasuringTime.from_dict, {"system": {"fetch_result": 1.0}},
      tx.MeasuringTime(system=tx.SystemTime(fetch_result=1))),
     (tx.SolvingTime.from_json, "{}", tx.SolvingTime()),
@@ -119,10 +132,8 @@ def test_null_in_number_lists_reads_as_nan():
      '"num_occurrences": []}', None),
     (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [-1]}', None),
     (tx.Record, '{"solution": {"Sparse": {}}, "num_occurrences": [1.0]}', None),
-    (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None),
-    (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
-    (tx.SolvingTime, '{"solve": 1,}', None),
-    (tx.SolvingTime, "", None),
+    (tx.Evaluation, '[[1], [], {}, {}, [], {}, 5]', None), (tx.Evaluation, '[[1e400], [], {}, {}, [], {}]', None),
+    (tx.SolvingTime, '{"solve": 1,}', None), (tx.SolvingTime, "", None),
 ])
 def test_from_json_refused(cls, text, message):
     with pytest.raises(ValueError) as err:
@@ -133,17 +144,13 @@ def test_from_json_refused(cls, text, message):
 
 
 @pytest.mark.parametrize("cls", VALUE_CLASSES)
-def test_from_json_argument(cls):
+def test_from_json_takes_str_and_refuses_deep_nesting(cls):
     with pytest.raises(TypeError, match=r"^argument 'json': "):
         cls.from_json(b"{}")
-
-
-@pytest.mark.parametrize("depth", [100, 100_000])
-@pytest.mark.parametrize("cls", VALUE_CLASSES)
-def test_deep_nesting_refused(cls, depth):
-    for text in ("[" * depth + "]" * depth, '{"zz": ' + "[" * depth + "]" * depth + "}", "[" * depth):
-        with pytest.raises(ValueError, match=POSITION):
-            cls.from_json(text)
+    for depth in (100, 100_000):
+        for text in ("[" * depth + "]" * depth, '{"zz": ' + "[" * depth + "]" * depth + "}", "[" * depth):
+            with pytest.raises(ValueError, match=POSITION):
+                cls.from_json(text)
 
 
 def _suite_documents():

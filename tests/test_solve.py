@@ -2,6 +2,10 @@
 independently here (brute force over every assignment, or the written file read back by
 highspy), refusals, statuses and the annealer's samples."""
 import itertools
+import pathlib
+import re
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -154,14 +158,11 @@ def test_known_optimum(build, solver, options, brute_force):
             assert ss.feasible().lowest().evaluation.objective[0] == pytest.approx(expected)
 
 
-def test_annealer_merges_identical_samples():
+def test_annealer_merges_identical_samples_and_repeats_a_seed():
     ss = maxcut()[0].solve("anneal", num_reads=50, seed=3)
     counts = ss.record.num_occurrences
     assert sum(counts) == 50 and len({tuple(a) for a in ss.record.solution["x"]}) == len(counts)
     assert (ss.metadata["status"], ss.metadata["num_reads"]) == ("completed", 50)
-
-
-def test_same_seed_same_record():
     instance, _ = assignment()
     a, b, c = (instance.solve("anneal", num_reads=20, seed=s, penalty_weight=20) for s in (5, 5, 6))
     assert a.record == b.record and a.evaluation == b.evaluation and a.record != c.record
@@ -242,11 +243,6 @@ def test_refusals(tmp_path, build, call, error, message):
 
 
 def test_example_script_solves_its_models():
-    import pathlib
-    import re
-    import subprocess
-    import sys
-
     script = pathlib.Path(__file__).resolve().parents[1] / "examples" / "solve.py"
     out = subprocess.run([sys.executable, str(script)], capture_output=True, text=True, check=True).stdout
     assert "status: Optimal" in out

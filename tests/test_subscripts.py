@@ -32,16 +32,11 @@ def step_message(k, word, name, step):
 
 
 @pytest.mark.parametrize("build, text, ndim, variable_cls", [
-    (lambda: a[i, j], "a[i, j]", 0, tx.Placeholder),
-    (lambda: a[[i, j]], "a[i, j]", 0, tx.Placeholder),
-    (lambda: a[i], "a[i]", 1, tx.Placeholder),
-    (lambda: a[i][0], "a[i, 0]", 0, tx.Placeholder),
-    (lambda: a[1.5, True], "a[1.5, 1]", 0, tx.Placeholder),
-    (lambda: e[0], "e[0]", 0, tx.Element),
-    (lambda: x[i], "x[i]", 0, tx.BinaryVar),
-    (lambda: x2[0], "x[0]", 1, tx.IntegerVar),
-    (lambda: x2[0][1], "x[0, 1]", 0, tx.IntegerVar),
-    (lambda: q[i, j, 0], "q[i, j, 0]", 1, tx.Placeholder),
+    (lambda: a[i, j], "a[i, j]", 0, tx.Placeholder), (lambda: a[[i, j]], "a[i, j]", 0, tx.Placeholder),
+    (lambda: a[i], "a[i]", 1, tx.Placeholder), (lambda: a[i][0], "a[i, 0]", 0, tx.Placeholder),
+    (lambda: a[1.5, True], "a[1.5, 1]", 0, tx.Placeholder), (lambda: e[0], "e[0]", 0, tx.Element),
+    (lambda: x[i], "x[i]", 0, tx.BinaryVar), (lambda: x2[0], "x[0]", 1, tx.IntegerVar),
+    (lambda: x2[0][1], "x[0, 1]", 0, tx.IntegerVar), (lambda: q[i, j, 0], "q[i, j, 0]", 1, tx.Placeholder),
     (lambda: q[i][j, 0][1], "q[i, j, 0, 1]", 0, tx.Placeholder),
 ])
 def test_subscript_forms(build, text, ndim, variable_cls):
@@ -66,11 +61,9 @@ def test_nested_subscripts_are_one_node():
     (lambda: x2[i, 0, 0], tx.ModelingError, too_many(3, "x", 2)),
     (lambda: a[()], tx.ModelingError, "the number of subscripts is zero"),
     (lambda: x[()], tx.ModelingError, "the number of subscripts is zero"),
-    (lambda: a[y], tx.ModelingError, HAS_VAR),
-    (lambda: a[i][y], tx.ModelingError, HAS_VAR),
+    (lambda: a[y], tx.ModelingError, HAS_VAR), (lambda: a[i][y], tx.ModelingError, HAS_VAR),
+    (lambda: x[y], tx.ModelingError, HAS_VAR), (lambda: x2[0][y], tx.ModelingError, HAS_VAR),
     (lambda: a[y, 0, 0], tx.ModelingError, HAS_VAR),  # checked before the subscripts are counted
-    (lambda: x[y], tx.ModelingError, HAS_VAR),
-    (lambda: x2[0][y], tx.ModelingError, HAS_VAR),
     (lambda: b[0], TypeError, "ModelingError: the scalar `Placeholder { name: b }` is not subscriptable"),
     (lambda: i[0], TypeError, "ModelingError: the scalar `Element { name: i }` is not subscriptable"),
     (lambda: x[0][0], TypeError, "ModelingError: the scalar `x[0]` is not subscriptable"),
