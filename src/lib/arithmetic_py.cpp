@@ -27,18 +27,35 @@ bool operands(PyObject* a, PyObject* b, bool a_receives, Expression& left, Expre
   return true;
 }
 
+// The tree of an operand that converts without fail and without running any code of the
+// caller (an exact int of 64 bits, an exact float, a scalar of our own classes), so that the
+// order of the two conversions makes no difference. False for anything else.
+bool quick_operand(PyObject* o, Expression& out) {
+  if (is_exact_expression_object(o)) {
+    out = expr_holder(o).expr();
+    return out && out.ndim() == 0;
+  }
+  if (PyFloat_CheckExact(o)) {
+    out = make_float(PyFloat_AS_DOUBLE(o));
+    return true;
+  }
+  if (PyLong_CheckExact(o)) {
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
+    if (overflow) return false;
+    out = make_int(v);
+    return true;
+  }
+  return false;
+}
+
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    if (is_exact_expression_object(a) && is_exact_expression_object(b)) {
-      // Two scalars of our own classes convert without fail and without running any code of
-      // the caller: their trees are used where the objects hold them.
-      const Expression& l = expr_holder(a).expr();
-      const Expression& r = expr_holder(b).expr();
-      if (l && r && l.ndim() == 0 && r.ndim() == 0) return result_object(Op(l, r));
-    }
     Expression left, right;
-    if (!operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right)) return nullptr;
+    if (!(quick_operand(a, left) && quick_operand(b, right)) &&
+        !operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right))
+      return nullptr;
     return result_object(Op(left, right));
   });
 }
@@ -46,7 +63,9 @@ PyObject* arithmetic(PyObject* a, PyObject* b) {
 PyObject* power_slot(PyObject* a, PyObject* b, PyObject* modulo) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     Expression base, exponent;
-    if (!operands(a, b, receives(a, &PyNumberMethods::nb_power, &power_slot), base, exponent)) return nullptr;
+    if (!(quick_operand(a, base) && quick_operand(b, exponent)) &&
+        !operands(a, b, receives(a, &PyNumberMethods::nb_power, &power_slot), base, exponent))
+      return nullptr;
     auto r = power(base, exponent);
     if (!r || modulo == Py_None) return result_object(r);
     auto m = to_expression(modulo);
