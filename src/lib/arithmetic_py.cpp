@@ -27,33 +27,11 @@ bool operands(PyObject* a, PyObject* b, bool a_receives, Expression& left, Expre
   return true;
 }
 
-// The tree of an operand that converts without fail and without running any code of the
-// caller (an exact int of 64 bits, an exact float, a scalar of our own classes), so that the
-// order of the two conversions makes no difference. False for anything else.
-bool quick_operand(PyObject* o, Expression& out) {
-  if (is_exact_expression_object(o)) {
-    out = expr_holder(o).expr();
-    return out && out.ndim() == 0;
-  }
-  if (PyFloat_CheckExact(o)) {
-    out = make_float(PyFloat_AS_DOUBLE(o));
-    return true;
-  }
-  if (PyLong_CheckExact(o)) {
-    int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
-    if (overflow) return false;
-    out = make_int(v);
-    return true;
-  }
-  return false;
-}
-
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     Expression left, right;
-    if (!(quick_operand(a, left) && quick_operand(b, right)) &&
+    if (!(quick_expression(a, left) && quick_expression(b, right)) &&
         !operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right))
       return nullptr;
     return result_object(Op(left, right));
@@ -63,7 +41,7 @@ PyObject* arithmetic(PyObject* a, PyObject* b) {
 PyObject* power_slot(PyObject* a, PyObject* b, PyObject* modulo) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     Expression base, exponent;
-    if (!(quick_operand(a, base) && quick_operand(b, exponent)) &&
+    if (!(quick_expression(a, base) && quick_expression(b, exponent)) &&
         !operands(a, b, receives(a, &PyNumberMethods::nb_power, &power_slot), base, exponent))
       return nullptr;
     auto r = power(base, exponent);

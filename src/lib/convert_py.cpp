@@ -93,18 +93,9 @@ Result<Expression> held_scalar(PyObject* o) {
 
 Result<Expression> to_expression(PyObject* o) {
   // The attempts are: an integer (__index__), a float (__float__), an object of an
-  // expression class. Two shortcuts give the same outcomes: exact ints and floats read
-  // directly (an int too large for 64 bits takes the full path), and our own classes by
-  // exact type (none of them has __index__ or __float__, so both probes would fail on them).
-  if (PyLong_CheckExact(o)) {
-    int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
-    if (!overflow) return make_int(v);
-  } else if (PyFloat_CheckExact(o)) {
-    return make_float(PyFloat_AS_DOUBLE(o));
-  } else if (is_exact_expression_object(o)) {
-    return held_scalar(o);
-  }
+  // expression class. The quick conversion gives the same outcomes for the objects it takes
+  // (none of our classes has __index__ or __float__, so both probes would fail on them).
+  if (Expression e; quick_expression(o, e)) return e;
   if (auto i = as_int64(o)) return make_int(*i);
   if (auto d = as_double(o)) return make_float(*d);
   if (match(o, kExpressionCandidates) != ClassId::Count) return held_scalar(o);

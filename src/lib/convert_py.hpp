@@ -17,6 +17,29 @@ namespace tarvex::py {
 // Python value -> scalar Expression: an integer, a float, or an object of an expression
 // class, tried in a fixed order. Fails with TypeError or the dimensionality ModelingError.
 Result<Expression> to_expression(PyObject* o);
+// The same for the objects that convert without fail and without running any code of the
+// caller: an exact int of 64 bits, an exact float, a scalar object of our own classes. False,
+// with `out` unchanged, for anything else (which then takes to_expression).
+inline bool quick_expression(PyObject* o, Expression& out) {
+  if (is_exact_expression_object(o)) {  // the most frequent in model building
+    Expression e = expr_holder(o).expr();
+    if (!e || e.ndim() != 0) return false;
+    out = std::move(e);
+    return true;
+  }
+  if (PyFloat_CheckExact(o)) {
+    out = make_float(PyFloat_AS_DOUBLE(o));
+    return true;
+  }
+  if (PyLong_CheckExact(o)) {
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
+    if (overflow) return false;  // too large for 64 bits: the float conversion follows
+    out = make_int(v);
+    return true;
+  }
+  return false;
+}
 
 // The tree of an object of one of the 24 expression classes, whatever its number of
 // dimensions; empty for any other object.

@@ -153,9 +153,9 @@ Result<std::vector<SubscriptItem>> to_items(PyObject* index) {
 }
 
 // The subscripts of an index without slices, read straight into their list: a tuple
-// without slices (its items converted in order, as to_items does), or an int, a float or an
-// object of our classes that converts (no code of the caller runs, so a failed attempt can
-// be repeated by the full path).
+// without slices (its items converted in order, as to_items does), or a single index that
+// converts quickly (no code of the caller runs, so a failed attempt can be repeated by the
+// full path).
 enum class Plain { Full, Read, Invalid };  // take the full path; read into `subs`; invalid index
 
 Plain plain_subscripts(PyObject* index, ExprList& subs) {
@@ -171,10 +171,9 @@ Plain plain_subscripts(PyObject* index, ExprList& subs) {
     }
     return Plain::Read;
   }
-  if (!PyLong_CheckExact(index) && !PyFloat_CheckExact(index) && !is_exact_expression_object(index)) return Plain::Full;
-  auto e = to_expression(index);
-  if (!e) return Plain::Full;
-  subs.push_back(std::move(e).value());
+  Expression e;
+  if (!quick_expression(index, e)) return Plain::Full;
+  subs.push_back(std::move(e));
   return Plain::Read;
 }
 
