@@ -33,6 +33,11 @@ class HostileNumber:
     __hash__ = object.__hash__
 
 
+# NumPy scalars among the operands compute with each other and with plain numbers: their own
+# warnings (division by zero, invalid values, overflow) are not the concern here.
+pytestmark = [pytest.mark.filterwarnings(f"ignore:{m}:RuntimeWarning")
+              for m in ("divide by zero", "invalid value", "overflow encountered")]
+
 EXPECTED = (tx.ModelingError, TypeError, ValueError, IndexError, OverflowError, ZeroDivisionError, Hostile)
 
 
@@ -86,6 +91,8 @@ def run_program(steps, objects):
     for f, p, q in steps:
         Meddler(objects, f + p)  # a cycle: freed by the collector, at some later allocation
         left, right = objects[p % len(objects)], objects[q % len(objects)]
+        if f % 3 and isinstance(left, int) and isinstance(right, int):
+            continue  # Python's own arithmetic, not ours: (2**70) ** (2**70) would run for hours
         try:
             if f % 3 == 0:
                 out = UNARY[f % len(UNARY)](left)
@@ -116,8 +123,6 @@ def test_random_programs_raise_only_documented_errors(steps):
         gc.set_threshold(*threshold)
 
 
-# NumPy scalars among the operands may divide by zero: that warning is not the concern here.
-@pytest.mark.filterwarnings("ignore:divide by zero:RuntimeWarning")
 @settings(max_examples=30, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 @given(STEPS, STEPS)
 def test_threads_sharing_objects(first, second):
