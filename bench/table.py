@@ -22,7 +22,6 @@ import ctypes
 import gc
 import importlib.util
 import json
-import math
 import os
 import pathlib
 import subprocess
@@ -54,11 +53,12 @@ def best_time(fn, min_total=0.2, repeat=5):
 def interleaved_best(fns, rounds=9, min_total=0.03):
     """The best time per call of each function, the functions measured in turn in every round,
     so that a burst of outside load falls on all of them rather than on one."""
-    numbers = [calibrate(fn, min_total)[0] for fn in fns]
-    best = [math.inf] * len(fns)
-    for _ in range(rounds):
-        for j, (fn, number) in enumerate(zip(fns, numbers)):
-            best[j] = min(best[j], timeit.timeit(fn, number=number) / number)
+    calibrated = [calibrate(fn, min_total) for fn in fns]
+    best = [t / number for number, t in calibrated]
+    for r in range(rounds):
+        for j, (fn, (number, t)) in enumerate(zip(fns, calibrated)):
+            if r == 0 or t < 1.0:  # calls of a second or more: one more round is enough
+                best[j] = min(best[j], timeit.timeit(fn, number=number) / number)
     return best
 
 
@@ -240,8 +240,10 @@ def sums_table(sizes=SUM_SIZES):
         ours = tarvex_sums(n)
         others = [(make(n) if make else {}) for _, make in refs]
         for form in FORMS:
-            t = best_time(ours[form], min_total=0.5, repeat=3)
-            r = [best_time(o[form], min_total=0.5, repeat=3) if form in o else None for o in others]
+            fns = [ours[form]] + [o[form] for o in others if form in o]
+            best = iter(interleaved_best(fns, rounds=3, min_total=0.15))
+            t = next(best)
+            r = [next(best) if form in o else None for o in others]
             times[(form, n)] = (t, *r)
             print(f"{ratio(t, r[0])} {ratio(t, r[1])}  {fmt(t)}  {fmt(r[0])}  {fmt(r[1])}  {form}, n={n}", flush=True)
         del ours, others
