@@ -373,7 +373,7 @@ class NodeBuilder {
           terms.push_back(std::move(e));
         }
         if (kind == CommutativeKind::Min || kind == CommutativeKind::Max) return min_max(kind, std::move(terms));
-        return make_expr(CommutativeOp{kind, TermList(std::move(terms)), std::nullopt});
+        return make_commutative(kind, TermList(std::move(terms)));
       }
       case wire::ExprNode::kReductionOp: return build_reduction_node(id, n.reduction_op());
       default: return decode_error(kInvalidMessage);

@@ -124,7 +124,7 @@ Result<Rebuilt> rebuild(const Expression& e) {
     if (flat.empty()) return Rebuilt{make_int(0), false};
   }
   if (flat.size() == 1) return Rebuilt{flat.front(), false};
-  return Rebuilt{make_expr(CommutativeOp{kind, TermList(std::move(flat)), std::nullopt}), true};
+  return Rebuilt{make_commutative(kind, TermList(std::move(flat))), true};
 }
 
 bool needs_rebuild(const Expression& e) {

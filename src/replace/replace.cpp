@@ -90,7 +90,7 @@ Result<Expression> rebuild(Frame& f) {
     case ExprKind::Commutative: {
       const CommutativeKind kind = e.as<CommutativeOp>().kind;
       if (kind == CommutativeKind::Min || kind == CommutativeKind::Max) return min_max(kind, std::move(c));
-      return make_expr(CommutativeOp{kind, TermList(std::move(c)), std::nullopt});
+      return make_commutative(kind, TermList(std::move(c)));
     }
     case ExprKind::Reduction: {
       const auto& r = e.as<ReductionOp>();

@@ -149,7 +149,7 @@ TEST(TermListAppend, TermThatHoldsTheListGoesToACopy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const TermList base = TermList().appended(ph("p")).appended(ph("q"));  // room for more
-    const Expression s = make_expr(CommutativeOp{CommutativeKind::Add, base, std::nullopt});
+    const Expression s = make_commutative(CommutativeKind::Add, base);
     const Expression term = c.term(s);
     const TermList grown = base.appended(term);
     EXPECT_EQ(same_buffer(base, grown), c.in_place);

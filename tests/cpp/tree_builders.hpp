@@ -35,7 +35,7 @@ inline Expression sub(Expression v, std::vector<Expression> idx) {
 }
 
 inline Expression comm(CommutativeKind k, std::vector<Expression> terms) {
-  return make_expr(CommutativeOp{k, TermList(std::move(terms)), std::nullopt});
+  return make_commutative(k, TermList(std::move(terms)));
 }
 inline Expression add(std::vector<Expression> t) { return comm(CommutativeKind::Add, std::move(t)); }
 inline Expression mul(std::vector<Expression> t) { return comm(CommutativeKind::Mul, std::move(t)); }

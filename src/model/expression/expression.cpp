@@ -549,10 +549,11 @@ Expression make_pair_op(CommutativeKind kind, Expression a, Expression b) {
   return with_facts(n, f);
 }
 
-Expression make_expr(CommutativeOp c) {
+Expression make_commutative(CommutativeKind kind, TermList terms) {
+  auto* n = new ExprNode(std::in_place_type<CommutativeOp>, kind, std::move(terms));
   Facts f;
-  f(c);
-  return with_facts(new ExprNode(std::in_place_type<CommutativeOp>, std::move(c)), f);
+  f(std::get<CommutativeOp>(n->value));
+  return with_facts(n, f);
 }
 
 Expression make_expr(Subscript s) {

@@ -532,7 +532,7 @@ struct BinaryOp {
 
 // The kind sits in the last bytes of the term list, so the node stays in 64 bytes.
 struct CommutativeOp {
-  CommutativeOp(CommutativeKind k, TermList t, OptString l = std::nullopt)
+  CommutativeOp(CommutativeKind k, TermList&& t, OptString l = std::nullopt)
       : terms(std::move(t)), kind(k), latex(std::move(l)) {}
   CommutativeOp(CommutativeKind k, Expression a, Expression b) : terms(std::move(a), std::move(b)), kind(k) {}
   [[no_unique_address]] TermList terms;
@@ -647,7 +647,8 @@ struct CondNode final : NodeBase {
 Expression make_expr(ExprVariant v);
 // The same for the most common kinds, built in place; and a sum or product of two terms, `a`
 // then `b`, with no buffer (see TermList).
-Expression make_expr(CommutativeOp c);
+// An operator node of the given kind over the terms, without custom LaTeX.
+Expression make_commutative(CommutativeKind kind, TermList terms);
 Expression make_expr(Subscript s);
 Expression make_pair_op(CommutativeKind kind, Expression a, Expression b);
 Condition make_cond(CondVariant v);

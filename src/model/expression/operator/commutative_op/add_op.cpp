@@ -31,7 +31,7 @@ const CommutativeOp* open_sum(const Expression& e) {
 }
 
 Expression sum_node(TermList terms) {
-  return make_expr(CommutativeOp{CommutativeKind::Add, std::move(terms), std::nullopt});
+  return make_commutative(CommutativeKind::Add, std::move(terms));
 }
 
 bool ends_with_literal(const TermList& t) { return !t.empty() && t.back().kind() == ExprKind::Number; }

@@ -15,7 +15,7 @@ Result<Expression> min_max(CommutativeKind kind, std::vector<Expression> operand
     if (operands[i].contains_decision_var())
       return modeling_error("the " + std::to_string(i) + "-th term contains a decision variable");
   }
-  return make_expr(CommutativeOp{kind, TermList(std::move(operands)), std::nullopt});
+  return make_commutative(kind, TermList(std::move(operands)));
 }
 
 }  // namespace tarvex

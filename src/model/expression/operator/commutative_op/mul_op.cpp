@@ -33,7 +33,7 @@ const BinaryOp* power_node(const Expression& e) {
 }
 
 Expression product_node(TermList terms) {
-  return make_expr(CommutativeOp{CommutativeKind::Mul, std::move(terms), std::nullopt});
+  return make_commutative(CommutativeKind::Mul, std::move(terms));
 }
 
 // A new product of two operands, a literal one first.
