@@ -144,8 +144,7 @@ void TermList::Buffer::grow(std::size_t new_capacity) {
   capacity = new_capacity;
 }
 
-void TermList::Buffer::release(Buffer* b) noexcept {
-  if (!b || --b->refs != 0) return;
+void TermList::Buffer::destroy(Buffer* b) noexcept {
   Expression* items = b->items();
   for (std::size_t i = b->size; i-- > 0;) items[i].~Expression();
   if (!b->slots_inline()) std::free(static_cast<void*>(items));
@@ -352,7 +351,7 @@ TermList TermList::grown(Expression t, bool count) const {
     Expression* items = b->items();
     while (b->size > n_) items[--b->size].~Expression();
   }
-  if (b && b->size == n_ && !reaches(t, b)) {
+  if (b && b->size == n_ && (!t.node().has_buffer || !reaches(t, b))) {
     // This view covers the whole buffer: extend it in place, growing it when full. Older
     // views keep seeing only their own prefix.
     if (n_ == b->capacity) b->grow(std::max<std::size_t>(4, 2 * b->capacity));

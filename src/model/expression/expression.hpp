@@ -318,7 +318,10 @@ class TermList {
     Expression* slots;
     Expression* items() { return slots; }
     static Buffer* create(std::size_t capacity);
-    static void release(Buffer* b) noexcept;
+    static void release(Buffer* b) noexcept {
+      if (b && --b->refs == 0) destroy(b);
+    }
+    static void destroy(Buffer* b) noexcept;  // with no reference left
     void grow(std::size_t new_capacity);
     bool slots_inline() { return slots == reinterpret_cast<Expression*>(this + 1); }
   };
