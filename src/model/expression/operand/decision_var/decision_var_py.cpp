@@ -165,7 +165,12 @@ Plain plain_subscripts(PyObject* index, ExprList& subs) {
       if (PySlice_Check(PyTuple_GET_ITEM(index, k))) return Plain::Full;
     subs.reserve(std::size_t(n));
     for (Py_ssize_t k = 0; k < n; ++k) {
-      auto e = to_expression(PyTuple_GET_ITEM(index, k));
+      PyObject* item = PyTuple_GET_ITEM(index, k);
+      if (Expression e; quick_expression(item, e)) {
+        subs.push_back(std::move(e));
+        continue;
+      }
+      auto e = to_expression(item);
       if (!e) return Plain::Invalid;
       subs.push_back(std::move(e).value());
     }
