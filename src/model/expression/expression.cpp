@@ -71,6 +71,10 @@ constexpr bool kKeepBlocks = false;
 constexpr bool kKeepBlocks = true;
 #endif
 
+// Out of line: inlined into a caller, the compiler would pair this release with the
+// caller's new-expression, whose allocation function is NodeBase's, and warn of a mismatch.
+[[gnu::noinline]] void free_block(void* p) noexcept { ::operator delete(p); }
+
 }  // namespace
 
 void* NodeBase::operator new(std::size_t size) {
@@ -85,13 +89,12 @@ void* NodeBase::operator new(std::size_t size) {
 }
 
 void NodeBase::operator delete(void* p, std::size_t size) noexcept {
-  if (size > kNodeBlock) return ::operator delete(p);
-  if (kKeepBlocks && g_free_count < kKeptBlocks) {
+  if (size <= kNodeBlock && kKeepBlocks && g_free_count < kKeptBlocks) {
     g_free_blocks = ::new (p) FreeBlock{g_free_blocks};
     ++g_free_count;
     return;
   }
-  ::operator delete(p);
+  free_block(p);
 }
 
 const char* kind_word(VarKind k) {
