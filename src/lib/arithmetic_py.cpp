@@ -27,9 +27,22 @@ bool operands(PyObject* a, PyObject* b, bool a_receives, Expression& left, Expre
   return true;
 }
 
+// `a + b` for the step of a loop sum (see sum_step) between objects of our own classes,
+// which run no code of the caller; an empty expression when the step is not that one.
+Expression quick_sum_step(PyObject* a, PyObject* b) {
+  if (!is_exact_expression_object(a) || !is_exact_expression_object(b)) return Expression();
+  const Expression& lhs = expr_holder(a).tree();
+  const Expression& rhs = expr_holder(b).tree();
+  if (!lhs || !rhs || lhs.kind() != ExprKind::Commutative || rhs.ndim() != 0) return Expression();
+  return sum_step(lhs, rhs);
+}
+
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    if constexpr (Op == &add) {
+      if (Expression r = quick_sum_step(a, b)) return wrap(ClassId::AddOp, std::move(r));
+    }
     Expression left, right;
     if (!(quick_expression(a, left) && quick_expression(b, right)) &&
         !operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right))

@@ -81,6 +81,7 @@ class ExprHolder {
  public:
   explicit ExprHolder(Expression e) : tree_(std::move(e)) {}
   Expression expr() const { return tree_; }
+  const Expression& tree() const { return tree_; }
   bool empty() const { return !tree_; }
   void set(Expression e) { tree_ = std::move(e); }
 

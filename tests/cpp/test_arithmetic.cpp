@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "model/expression/operator/arithmetic.hpp"
 #include "model/expression/operator/fold.hpp"
 #include "print/number_format.hpp"
+#include "replace/equality.hpp"
 #include "tree_builders.hpp"
 
 namespace tarvex::test_util {
@@ -180,6 +182,68 @@ TEST(TermListAppend, LoopReusesOneBufferAndTracksFactsPerView) {
     EXPECT_EQ(views[k].any_decision_var(), k > 500);
   }
   EXPECT_TRUE(s.any_decision_var());
+}
+
+// The one-step extension of a loop sum is taken only where the general addition would
+// extend the buffer in place, and then builds the very sum that addition builds.
+TEST(SumStep, TakenOnlyForTheLoopStepAndEqualToAdd) {
+  const Expression p = ph("p"), q = ph("q"), c = ph("c");
+  auto loop_sum = [&] { return tarvex::add(tarvex::add(p, q).value(), ph("r")).value(); };
+  struct Lhs {
+    const char* label;
+    std::function<Expression()> make;
+    bool open;  // whether a plain term is appended in place
+  };
+  std::vector<Expression> keep;  // sums extended elsewhere stay alive
+  const Lhs lhss[] = {
+      {"a loop sum", loop_sum, true},
+      {"a view extended elsewhere",
+       [&] {
+         const Expression s = loop_sum();
+         keep.push_back(tarvex::add(s, ph("other")).value());
+         return s;
+       },
+       false},
+      {"a pair", [&] { return tarvex::add(p, q).value(); }, false},
+      {"a constant held apart", [&] { return tarvex::add(loop_sum(), num(2)).value(); }, false},
+      {"a literal last in the buffer", [&] { return add({p, q, num(2)}); }, false},
+      {"custom LaTeX", [&] { return with_latex(loop_sum(), OptString("S")); }, false},
+      {"a product", [&] { return mul({c, bin("x")}); }, false},
+  };
+  struct Rhs {
+    const char* label;
+    std::function<Expression(const Expression&)> make;
+    bool plain;
+  };
+  const Rhs rhss[] = {
+      {"a placeholder", [](const Expression&) { return ph("t"); }, true},
+      {"a product", [&](const Expression&) { return mul({c, bin("x")}); }, true},
+      {"a product with LaTeX", [&](const Expression&) { return with_latex(mul({c, bin("x")}), OptString("T")); }, true},
+      {"a literal", [](const Expression&) { return num(3); }, false},
+      {"an open sum", [&](const Expression&) { return loop_sum(); }, false},
+      {"a function of the sum", [](const Expression& s) { return un(UnaryKind::Abs, s); }, false},
+      {"a function of another sum", [&](const Expression&) { return un(UnaryKind::Abs, loop_sum()); }, false},
+  };
+  for (const Lhs& l : lhss) {
+    for (const Rhs& r : rhss) {
+      SCOPED_TRACE(std::string(l.label) + " + " + r.label);
+      const Expression lhs = l.make();
+      const Expression rhs = r.make(lhs);
+      const Expression step = sum_step(lhs, rhs);
+      ASSERT_EQ(bool(step), l.open && r.plain);
+      if (!step) continue;
+      const Expression general = tarvex::add(lhs, rhs).value();  // a copy now: lhs is a stale view
+      EXPECT_TRUE(equal(step, general, Decorations::Compare));
+      EXPECT_EQ(step.height(), general.height());
+      EXPECT_EQ(step.paths(), general.paths());
+      EXPECT_EQ(step.contains_decision_var(), general.contains_decision_var());
+      EXPECT_EQ(step.node().has_buffer, general.node().has_buffer);
+      const TermList& terms = step.as<CommutativeOp>().terms;
+      EXPECT_TRUE(same_buffer(lhs.as<CommutativeOp>().terms, terms));
+      EXPECT_EQ(terms.back().identity(), rhs.identity());
+      EXPECT_EQ(lhs.as<CommutativeOp>().terms.size() + 1, terms.size());
+    }
+  }
 }
 
 // A sum built one term at a time, as a Python loop does: one flat node, terms in order.

@@ -374,6 +374,20 @@ TermList TermList::grown(Expression t, bool count) const {
   return out;
 }
 
+TermList::TermList(const TermList& list, const Expression& t, AtOnce) {
+  // What may throw comes first: nothing is held yet.
+  const std::uint32_t n = list_length(std::size_t(list.n_) + 1);
+  Buffer* const b = list.buf_;
+  if (list.n_ == b->capacity) b->grow(std::max<std::size_t>(4, 2 * b->capacity));
+  buf_ = b;
+  ++b->refs;
+  copy_facts(list);
+  account(t);
+  new (b->items() + list.n_) Expression(t);
+  ++b->size;
+  n_ = n;
+}
+
 TermList TermList::appended(Expression t) const {
   if (!tail_) return grown(std::move(t), true);
   // The tail joins the buffer (it is counted already), then `t` follows.
@@ -553,6 +567,13 @@ Expression make_pair_op(CommutativeKind kind, Expression a, Expression b) {
 
 Expression make_commutative(CommutativeKind kind, TermList terms) {
   auto* n = new ExprNode(std::in_place_type<CommutativeOp>, kind, std::move(terms));
+  Facts f;
+  f(std::get<CommutativeOp>(n->value));
+  return with_facts(n, f);
+}
+
+Expression make_commutative(CommutativeKind kind, const TermList& list, const Expression& t, TermList::AtOnce tag) {
+  auto* n = new ExprNode(std::in_place_type<CommutativeOp>, kind, list, t, tag);
   Facts f;
   f(std::get<CommutativeOp>(n->value));
   return with_facts(n, f);

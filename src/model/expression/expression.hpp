@@ -298,6 +298,13 @@ class TermList {
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
+  // Whether appended(t) extends the buffer in place with no copy and no search: the list
+  // has no tail, covers every item of its buffer, and `t` holds no buffer (the step of a
+  // loop sum). Then TermList(list, t, AtOnce()) is appended(t), made where it is to live
+  // (an operator node's list is built in the node, not moved into it).
+  bool appends_at_once(const Expression& t) const;
+  struct AtOnce {};
+  TermList(const TermList& list, const Expression& t, AtOnce);
   // For a non-empty list whose last term is a literal: `t` inserted before that literal; the
   // list without it; the list with `lit` (a literal) in its place.
   TermList inserted_before_last(Expression t) const;
@@ -538,6 +545,8 @@ struct CommutativeOp {
   CommutativeOp(CommutativeKind k, TermList&& t, OptString l = std::nullopt)
       : terms(std::move(t)), kind(k), latex(std::move(l)) {}
   CommutativeOp(CommutativeKind k, Expression a, Expression b) : terms(std::move(a), std::move(b)), kind(k) {}
+  CommutativeOp(CommutativeKind k, const TermList& list, const Expression& t, TermList::AtOnce tag)
+      : terms(list, t, tag), kind(k) {}
   [[no_unique_address]] TermList terms;
   CommutativeKind kind;
   OptString latex;
@@ -652,6 +661,9 @@ Expression make_expr(ExprVariant v);
 // then `b`, with no buffer (see TermList).
 // An operator node of the given kind over the terms, without custom LaTeX.
 Expression make_commutative(CommutativeKind kind, TermList terms);
+// The operator over `list` followed by `t`, when list.appends_at_once(t): the list is made
+// in the new node.
+Expression make_commutative(CommutativeKind kind, const TermList& list, const Expression& t, TermList::AtOnce);
 Expression make_expr(Subscript s);
 Expression make_pair_op(CommutativeKind kind, Expression a, Expression b);
 Condition make_cond(CondVariant v);
@@ -724,6 +736,10 @@ const T& Expression::as() const {
   return unboxed(*std::get_if<typename Stored<T>::type>(&node().value));
 }
 inline Expression::Expression(const ExprNode* fresh) : Handle<ExprNode>(fresh) {}
+inline bool TermList::appends_at_once(const Expression& t) const {
+  const Buffer* b = buffer();
+  return b && !tail_ && b->size == n_ && !t.node().has_buffer;
+}
 inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 
 inline CondKind Condition::kind() const { return CondKind(node().value.index()); }

@@ -98,6 +98,13 @@ Expression merge(const TermList& a, const TermList& b) {
 
 }  // namespace
 
+Expression sum_step(const Expression& lhs, const Expression& rhs) {
+  const CommutativeOp* ls = open_sum(lhs);
+  if (!ls || literal(rhs) || open_sum(rhs) || !ls->terms.appends_at_once(rhs) || ends_with_literal(ls->terms))
+    return Expression();
+  return make_commutative(CommutativeKind::Add, ls->terms, rhs, TermList::AtOnce());
+}
+
 Result<Expression> add(const Expression& lhs, const Expression& rhs) {
   // The step of a loop sum first: a term that is neither a literal nor an open sum joins an
   // open sum on the left, whatever its LaTeX (the general rules below give the same).
