@@ -205,7 +205,14 @@ TEST(SumStep, TakenOnlyForTheLoopStepAndEqualToAdd) {
        },
        false},
       {"a pair", [&] { return tarvex::add(p, q).value(); }, false},
-      {"a constant held apart", [&] { return tarvex::add(loop_sum(), num(2)).value(); }, false},
+      {"a constant held apart", [&] { return tarvex::add(loop_sum(), num(2)).value(); }, true},
+      {"a constant apart, extended elsewhere",
+       [&] {
+         const Expression s = tarvex::add(loop_sum(), num(2)).value();
+         keep.push_back(tarvex::add(s, ph("other")).value());
+         return s;
+       },
+       false},
       {"a literal last in the buffer", [&] { return add({p, q, num(2)}); }, false},
       {"custom LaTeX", [&] { return with_latex(loop_sum(), OptString("S")); }, false},
       {"a product", [&] { return mul({c, bin("x")}); }, false},
@@ -238,10 +245,14 @@ TEST(SumStep, TakenOnlyForTheLoopStepAndEqualToAdd) {
       EXPECT_EQ(step.paths(), general.paths());
       EXPECT_EQ(step.contains_decision_var(), general.contains_decision_var());
       EXPECT_EQ(step.node().has_buffer, general.node().has_buffer);
+      const TermList& before = lhs.as<CommutativeOp>().terms;
       const TermList& terms = step.as<CommutativeOp>().terms;
-      EXPECT_TRUE(same_buffer(lhs.as<CommutativeOp>().terms, terms));
-      EXPECT_EQ(terms.back().identity(), rhs.identity());
-      EXPECT_EQ(lhs.as<CommutativeOp>().terms.size() + 1, terms.size());
+      EXPECT_TRUE(same_buffer(before, terms));
+      ASSERT_EQ(before.size() + 1, terms.size());
+      // The new term comes last, or just before a constant held apart.
+      const std::size_t at = before.size() - (before.has_tail() ? 1 : 0);
+      EXPECT_EQ(terms[at].identity(), rhs.identity());
+      if (before.has_tail()) EXPECT_EQ(terms.back().identity(), before.back().identity());
     }
   }
 }

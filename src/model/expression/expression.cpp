@@ -381,6 +381,7 @@ TermList::TermList(const TermList& list, const Expression& t, AtOnce) {
   if (list.n_ == b->capacity) b->grow(std::max<std::size_t>(4, 2 * b->capacity));
   buf_ = b;
   ++b->refs;
+  tail_ = list.tail_;
   copy_facts(list);
   account(t);
   new (b->items() + list.n_) Expression(t);

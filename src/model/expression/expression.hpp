@@ -298,11 +298,14 @@ class TermList {
 
   // This list followed by `t`.
   TermList appended(Expression t) const;
-  // Whether appended(t) extends the buffer in place with no copy and no search: the list
-  // has no tail, covers every item of its buffer, and `t` holds no buffer (the step of a
-  // loop sum). Then TermList(list, t, AtOnce()) is appended(t), made where it is to live
-  // (an operator node's list is built in the node, not moved into it).
+  // Whether `t` can join the buffered terms in place with no copy and no search: the list
+  // covers every item of its buffer and `t` holds no buffer (the step of a loop sum). Then
+  // TermList(list, t, AtOnce()) is the list with `t` after its buffered terms and before
+  // its tail, if any (appended(t) for a list without a tail, inserted_before_last(t) for
+  // one with a tail), made where it is to live: an operator node's list is built in the
+  // node, not moved into it.
   bool appends_at_once(const Expression& t) const;
+  bool has_tail() const { return bool(tail_); }
   struct AtOnce {};
   TermList(const TermList& list, const Expression& t, AtOnce);
   // For a non-empty list whose last term is a literal: `t` inserted before that literal; the
@@ -738,7 +741,7 @@ const T& Expression::as() const {
 inline Expression::Expression(const ExprNode* fresh) : Handle<ExprNode>(fresh) {}
 inline bool TermList::appends_at_once(const Expression& t) const {
   const Buffer* b = buffer();
-  return b && !tail_ && b->size == n_ && !t.node().has_buffer;
+  return b && b->size == n_ && !t.node().has_buffer;
 }
 inline Condition::Condition(const CondNode* fresh) : Handle<CondNode>(fresh) {}
 

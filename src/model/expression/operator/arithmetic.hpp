@@ -14,9 +14,8 @@ namespace tarvex {
 // commutative_op/add_op.cpp
 Result<Expression> add(const Expression& lhs, const Expression& rhs);
 // add(lhs, rhs) for the step of a loop sum when it takes no search and no copy: lhs an open
-// sum (no custom LaTeX) without a constant, whose terms are the newest view of their buffer,
-// and rhs a term with no shared buffer that is neither a literal nor an open sum. An empty
-// expression otherwise.
+// sum (no custom LaTeX) whose terms are the newest view of their buffer, and rhs a term with
+// no shared buffer that is neither a literal nor an open sum. An empty expression otherwise.
 Expression sum_step(const Expression& lhs, const Expression& rhs);
 Result<Expression> subtract(const Expression& lhs, const Expression& rhs);
 Expression negate(const Expression& e);

@@ -100,8 +100,11 @@ Expression merge(const TermList& a, const TermList& b) {
 
 Expression sum_step(const Expression& lhs, const Expression& rhs) {
   const CommutativeOp* ls = open_sum(lhs);
-  if (!ls || literal(rhs) || open_sum(rhs) || !ls->terms.appends_at_once(rhs) || ends_with_literal(ls->terms))
-    return Expression();
+  if (!ls || literal(rhs) || open_sum(rhs) || !ls->terms.appends_at_once(rhs)) return Expression();
+  // The term goes before a constant held apart as the tail, or last when there is none (see
+  // append_term). A literal last among the buffered terms, or a tail that is no literal,
+  // takes the general way.
+  if (ends_with_literal(ls->terms) != ls->terms.has_tail()) return Expression();
   return make_commutative(CommutativeKind::Add, ls->terms, rhs, TermList::AtOnce());
 }
 
