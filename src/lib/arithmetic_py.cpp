@@ -27,28 +27,40 @@ bool operands(PyObject* a, PyObject* b, bool a_receives, Expression& left, Expre
   return true;
 }
 
-// `a + b` for the step of a loop sum (see sum_step) between objects of our own classes,
-// which run no code of the caller; an empty expression when the step is not that one.
-Expression quick_sum_step(PyObject* a, PyObject* b) {
-  if (!is_exact_expression_object(a) || !is_exact_expression_object(b)) return Expression();
-  const Expression& lhs = expr_holder(a).tree();
-  const Expression& rhs = expr_holder(b).tree();
-  if (!lhs || !rhs || lhs.kind() != ExprKind::Commutative || rhs.ndim() != 0) return Expression();
-  return sum_step(lhs, rhs);
+template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
+PyObject* arithmetic(PyObject* a, PyObject* b);
+
+template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
+PyObject* general_arithmetic(PyObject* a, PyObject* b) {
+  Expression left, right;
+  if (!(quick_expression(a, left) && quick_expression(b, right)) &&
+      !operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right))
+    return nullptr;
+  return result_object(Op(left, right));
+}
+
+// `a + b` with `a` of the class of sums exactly: the step of a loop sum (see sum_step) is
+// taken at once when `b` is an object of our own classes too (neither runs code of the
+// caller); any other goes the general way.
+PyObject* add_to_sum(PyObject* a, PyObject* b) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    if (is_exact_expression_object(b)) {
+      const Expression& lhs = expr_holder(a).tree();
+      const Expression& rhs = expr_holder(b).tree();
+      if (lhs && rhs && rhs.ndim() == 0) {
+        if (Expression r = sum_step(lhs, rhs)) return wrap(ClassId::AddOp, std::move(r));
+      }
+    }
+    return general_arithmetic<&PyNumberMethods::nb_add, &add>(a, b);
+  });
 }
 
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
-  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    if constexpr (Op == &add) {
-      if (Expression r = quick_sum_step(a, b)) return wrap(ClassId::AddOp, std::move(r));
-    }
-    Expression left, right;
-    if (!(quick_expression(a, left) && quick_expression(b, right)) &&
-        !operands(a, b, receives(a, Member, &arithmetic<Member, Op>), left, right))
-      return nullptr;
-    return result_object(Op(left, right));
-  });
+  if constexpr (Op == &add) {
+    if (Py_TYPE(a) == type_of(ClassId::AddOp)) return add_to_sum(a, b);
+  }
+  return guarded<PyObject*>(nullptr, [&] { return general_arithmetic<Member, Op>(a, b); });
 }
 
 PyObject* power_slot(PyObject* a, PyObject* b, PyObject* modulo) {
