@@ -57,7 +57,7 @@ PyObject* add_to_sum(PyObject* a, PyObject* b) {
 
 template <binaryfunc PyNumberMethods::*Member, CoreOp Op>
 PyObject* arithmetic(PyObject* a, PyObject* b) {
-  if constexpr (Op == &add) {
+  if constexpr (Member == &PyNumberMethods::nb_add) {
     if (Py_TYPE(a) == type_of(ClassId::AddOp)) return add_to_sum(a, b);
   }
   return guarded<PyObject*>(nullptr, [&] { return general_arithmetic<Member, Op>(a, b); });
