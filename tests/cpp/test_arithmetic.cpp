@@ -252,7 +252,9 @@ TEST(SumStep, TakenOnlyForTheLoopStepAndEqualToAdd) {
       // The new term comes last, or just before a constant held apart.
       const std::size_t at = before.size() - (before.has_tail() ? 1 : 0);
       EXPECT_EQ(terms[at].identity(), rhs.identity());
-      if (before.has_tail()) EXPECT_EQ(terms.back().identity(), before.back().identity());
+      if (before.has_tail()) {
+        EXPECT_EQ(terms.back().identity(), before.back().identity());
+      }
     }
   }
 }
