@@ -110,11 +110,11 @@ Expression sum_step(const Expression& lhs, const Expression& rhs) {
 
 Result<Expression> add(const Expression& lhs, const Expression& rhs) {
   // The step of a loop sum first: a term that is neither a literal nor an open sum joins an
-  // open sum on the left, whatever its LaTeX (the general rules below give the same).
-  if (const CommutativeOp* ls = open_sum(lhs); ls && !literal(rhs) && !open_sum(rhs)) {
-    if (Expression e = sum_step(lhs, rhs)) return e;
+  // open sum on the left, whatever its LaTeX (the general rules below give the same), in
+  // place when it can.
+  if (Expression e = sum_step(lhs, rhs)) return e;
+  if (const CommutativeOp* ls = open_sum(lhs); ls && !literal(rhs) && !open_sum(rhs))
     return sum_node(append_term(ls->terms, rhs));
-  }
 
   const NumberLit* ll = literal(lhs);
   const NumberLit* rl = literal(rhs);
